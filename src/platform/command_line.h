@@ -1,0 +1,31 @@
+// Command-line options of the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct CommandLine {
+    std::vector<std::string> arguments; ///< positional arguments: the subcommand and its operands
+    std::string site;                   ///< --site: scheme, host and port of the article site; empty for the default
+    std::string store;                  ///< --store: the folder that holds the folder tree; empty for the default
+    bool demo = false;                  ///< --demo: read the bundled sample site
+    bool json = false;                  ///< --json: machine-readable output of the subcommands
+    double delaySeconds = 0;            ///< --delay: pause between downloads
+    int retries = 2;                    ///< --retries: further attempts after a transient failure
+    bool help = false;
+    bool version = false;
+    std::string error;                  ///< a usage error, one line; empty when the line is sound
+};
+
+/// Parses `argv` (UTF-8). Never exits and prints nothing.
+CommandLine parseCommandLine(int argc, char** argv);
+
+/// The --help text. `storeDescription` says where the folder tree goes by default.
+std::string helpText(const std::string& storeDescription);
+
+/// The --version text.
+std::string versionText();
+
+} // namespace platform

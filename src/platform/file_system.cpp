@@ -1,0 +1,246 @@
+// File-system tasks over std::filesystem and the system's own atomic-rename primitives.
+#include "platform/file_system.h"
+
+#include <QStandardPaths>
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string_view>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view TemporaryPrefix = ".vh-";
+constexpr std::string_view TemporarySuffix = ".part";
+
+fs::path nativePath(const Path& path)
+{
+    return fs::path(std::u8string(path.begin(), path.end()));
+}
+
+Path fromNative(const fs::path& path)
+{
+    const std::u8string text = path.generic_u8string();
+    return Path(text.begin(), text.end());
+}
+
+// A short, unique name: the target name may already use the whole 255-byte limit.
+std::string temporaryName()
+{
+    static std::atomic<unsigned> counter{0};
+    thread_local std::mt19937_64 random{std::random_device{}() ^
+                                        static_cast<unsigned long long>(
+                                            std::chrono::steady_clock::now().time_since_epoch().count())};
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%016llx%04x", static_cast<unsigned long long>(random()),
+                  counter.fetch_add(1) & 0xffffu);
+    return std::string(TemporaryPrefix) + buffer + std::string(TemporarySuffix);
+}
+
+#ifdef _WIN32
+bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes)
+{
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool wrote = bytes.empty() ||
+        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
+    const bool flushed = wrote && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (flushed && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temporary.c_str());
+    return false;
+}
+#else
+bool writeAll(int descriptor, const ByteSet& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes)
+{
+    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        return false;
+    // Flushed before the rename, so that the name never points at content still in the page cache only.
+    const bool written = writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+    const bool closed = ::close(descriptor) == 0;
+    if (written && closed && ::rename(temporary.c_str(), target.c_str()) == 0)
+        return true;
+    ::unlink(temporary.c_str());
+    return false;
+}
+#endif
+
+} // namespace
+
+Path runningDirectory()
+{
+    std::error_code error;
+#ifdef _WIN32
+    wchar_t buffer[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
+    const fs::path program = length > 0 ? fs::path(std::wstring(buffer, length)) : fs::current_path(error);
+#else
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+#endif
+    if (error || program.empty())
+        return fromNative(fs::current_path(error));
+    return fromNative(program.parent_path());
+}
+
+bool exists(const Path& path)
+{
+    std::error_code error;
+    return fs::exists(nativePath(path), error);
+}
+
+void ensureDirectory(const Path& path)
+{
+    std::error_code error;
+    if (!fs::exists(nativePath(path), error))
+        fs::create_directory(nativePath(path), error);
+}
+
+void ensureDirectories(const Path& path)
+{
+    std::error_code error;
+    fs::create_directories(nativePath(path), error);
+}
+
+bool isWritableDirectory(const Path& path)
+{
+    const fs::path probe = nativePath(joinPath(path, temporaryName()));
+    std::error_code error;
+#ifdef _WIN32
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+#else
+    const int descriptor = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor < 0)
+        return false;
+    ::close(descriptor);
+    fs::remove(probe, error);
+    return true;
+#endif
+}
+
+std::optional<ByteSet> readWholeFile(const Path& path)
+{
+    // One open, one size query, one read: stream-based reads cost several times more for small files.
+    std::FILE* file = nullptr;
+#ifdef _WIN32
+    file = _wfopen(nativePath(path).c_str(), L"rb");
+#else
+    file = std::fopen(nativePath(path).c_str(), "rbe");
+#endif
+    if (!file)
+        return std::nullopt;
+    ByteSet bytes;
+    std::error_code error;
+    const auto size = fs::file_size(nativePath(path), error);
+    if (!error && size > 0)
+        bytes.resize(static_cast<std::size_t>(size));
+    std::size_t done = std::fread(bytes.data(), 1, bytes.size(), file);
+    bytes.resize(done);
+    // The file may have grown since the size query: read on until its end.
+    char chunk[65536];
+    while (!std::ferror(file) && !std::feof(file)) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, file);
+        if (n == 0)
+            break;
+        bytes.append(chunk, n);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return std::nullopt;
+    return bytes;
+}
+
+bool writeWholeFile(const Path& path, const ByteSet& bytes)
+{
+    const fs::path target = nativePath(path);
+    const fs::path temporary = target.parent_path() / nativePath(temporaryName());
+    return writeAndReplace(temporary, target, bytes);
+}
+
+void removeStaleTemporaryFiles(const Path& folder)
+{
+    std::error_code error;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(nativePath(folder), error), end; !error && it != end; it.increment(error)) {
+        const std::string name = fromNative(it->path().filename());
+        if (!name.starts_with(TemporaryPrefix) || !name.ends_with(TemporarySuffix))
+            continue;
+        // A temporary file younger than a minute may belong to a write in progress in another process.
+        std::error_code timeError;
+        const auto written = it->last_write_time(timeError);
+        if (!timeError && now - written > std::chrono::minutes(1))
+            fs::remove(it->path(), timeError);
+    }
+}
+
+bool isReservedFileName(const std::string& name)
+{
+#ifdef _WIN32
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    for (char& c : stem)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+        return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
+#else
+    (void)name;
+    return false;
+#endif
+}
+
+Path joinPath(const Path& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    if (folder.back() == '/' || folder.back() == '\\')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+Path userDataDirectory()
+{
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QByteArray utf8 = location.toUtf8();
+    return Path(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+} // namespace platform

@@ -1,0 +1,50 @@
+// File-system tasks: running directory, existence, folders, whole-file reads and atomic writes.
+#pragma once
+
+#include "platform/text.h"
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+/// A file-system path in UTF-8, with '/' as separator on every system.
+using Path = std::string;
+
+/// The folder that holds the program file, without a trailing separator.
+Path runningDirectory();
+
+/// Whether a file or folder exists at `path`. Never throws.
+bool exists(const Path& path);
+
+/// Creates the folder when it is missing. An existing folder is not a failure; the outcome is not reported.
+void ensureDirectory(const Path& path);
+
+/// Creates the folder and any missing parents.
+void ensureDirectories(const Path& path);
+
+/// Whether a file can be created in the folder `path` (which must exist).
+bool isWritableDirectory(const Path& path);
+
+/// The whole content of the file, or nothing when it does not exist or cannot be read.
+std::optional<ByteSet> readWholeFile(const Path& path);
+
+/// Replaces the whole file atomically: the bytes go to a temporary file with a short name of its own in the same
+/// folder, are flushed to disk and renamed over `path`, so no reader and no crash ever sees a partial file.
+/// Returns whether the new content is in place. Callable from any thread.
+bool writeWholeFile(const Path& path, const ByteSet& bytes);
+
+/// Removes temporary files that an interrupted `writeWholeFile` left in `folder`. Never touches other files.
+void removeStaleTemporaryFiles(const Path& folder);
+
+/// Whether the system reserves `name` (UTF-8, without folder) for a device, so that no file of that name can be
+/// made: CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension, on Windows; no name elsewhere.
+bool isReservedFileName(const std::string& name);
+
+/// Joins two path pieces with one separator.
+Path joinPath(const Path& folder, const std::string& name);
+
+/// The user's per-application data folder (used when the running directory is read-only).
+Path userDataDirectory();
+
+} // namespace platform

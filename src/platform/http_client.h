@@ -1,0 +1,54 @@
+// HTTP(S) downloads: one GET, the whole body, bounded in time and size.
+#pragma once
+
+#include "platform/text.h"
+
+#include <chrono>
+#include <cstddef>
+
+namespace platform {
+
+/// Bounds of one download. The defaults are the program's; tests shorten them.
+struct DownloadLimits {
+    std::chrono::milliseconds connectTimeout{15'000};
+    /// Abort when fewer than `lowSpeedBytes` per second arrive for `lowSpeedTime`.
+    long lowSpeedBytes = 100;
+    std::chrono::seconds lowSpeedTime{30};
+    std::chrono::milliseconds totalTimeout{120'000};
+    std::size_t maxBodyBytes = 32u * 1024 * 1024;
+    long maxRedirects = 5;
+};
+
+/// Why a download brought no content.
+enum class DownloadFailure {
+    None,
+    BadAddress,       ///< empty, malformed, or a scheme other than http and https (also after a redirect)
+    Connection,       ///< the host could not be reached, or the connection broke
+    Timeout,          ///< a time-out of `DownloadLimits` ran out
+    HttpStatus,       ///< the final response was not 2xx (see `status`)
+    TooLarge,         ///< the body exceeded `maxBodyBytes`
+    TooManyRedirects,
+    Cancelled,        ///< `requestShutdown` was called
+    Other,
+};
+
+struct DownloadResult {
+    ByteSet body;                 ///< empty unless `failure` is None
+    DownloadFailure failure = DownloadFailure::None;
+    long status = 0;              ///< the final HTTP status, 0 when none was received
+
+    /// Whether a later attempt may succeed: time-outs, broken connections, 429 and 5xx.
+    bool isTransient() const;
+};
+
+/// Must be called once, before any other thread starts.
+void initNetworking();
+
+/// Issues one GET for `address` and returns the body with the reason of a failure. Never throws and never retries.
+/// Sequential downloads reuse their connections, also across threads. Callable from any thread.
+DownloadResult fetch(const Text& address, const DownloadLimits& limits = {});
+
+/// The body of `fetch`, or an empty ByteSet on any failure.
+ByteSet download(const Text& address);
+
+} // namespace platform

@@ -1,0 +1,50 @@
+// LocalServer: an HTTP server on 127.0.0.1 serving given pages, with fault routes for tests.
+#pragma once
+
+#include "platform/text.h"
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+/// Serves pages from memory on 127.0.0.1 on a free port, on threads of its own, until destroyed.
+/// Besides the pages it answers these fault routes:
+///   /fault/404, /fault/500 (with an HTML body), /fault/drip (one byte every 200 ms), /fault/reset (the connection
+///   closes in mid-body), /fault/huge (a body of `hugeBodyBytes`), /fault/file-redirect (to a file:// address),
+///   /fault/redirect-loop, /fault/silent (accepts and never answers), /fault/429, /fault/503.
+class LocalServer {
+public:
+    LocalServer();
+    ~LocalServer();
+    LocalServer(const LocalServer&) = delete;
+    LocalServer& operator=(const LocalServer&) = delete;
+
+    /// Whether the server is listening.
+    bool isRunning() const;
+    /// "http://127.0.0.1:PORT", without a trailing slash.
+    std::string baseAddress() const;
+    int port() const;
+
+    /// Serves `body` at `path` (which starts with '/'). Replaces an earlier page at that path.
+    void setPage(const std::string& path, ByteSet body);
+    void removePage(const std::string& path);
+    /// Answers `path` with `status` and an HTML body.
+    void setStatus(const std::string& path, int status);
+    /// Waits this long before answering each page request.
+    void setResponseDelay(std::chrono::milliseconds delay);
+    void setHugeBodyBytes(std::size_t bytes);
+
+    /// Requests received for `path`, and for all paths.
+    int requestCount(const std::string& path) const;
+    int totalRequests() const;
+    void resetCounts();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
+
+} // namespace platform

@@ -1,0 +1,221 @@
+// LocalServer over cpp-httplib.
+#include "platform/local_server.h"
+
+#include <httplib.h>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+namespace {
+
+constexpr const char* ErrorPage = "<html><head><title>Error</title></head><body><h1>Internal Server Error</h1>"
+                                  "<p>The server could not complete the request.</p></body></html>";
+
+} // namespace
+
+struct LocalServer::Impl {
+    httplib::Server server;
+    std::thread thread;
+    int port = -1;
+
+    mutable std::mutex mutex;
+    std::condition_variable stopping;
+    bool isStopping = false;
+    std::map<std::string, ByteSet> pages;
+    std::map<std::string, int> statuses;
+    std::map<std::string, int> counts;
+    int total = 0;
+    std::chrono::milliseconds delay{0};
+    std::size_t hugeBytes = 33u * 1024 * 1024;
+
+    // Waits up to `duration`; returns false when the server is stopping.
+    bool pause(std::chrono::milliseconds duration)
+    {
+        std::unique_lock lock(mutex);
+        return !stopping.wait_for(lock, duration, [this] { return isStopping; });
+    }
+
+    void count(const std::string& path)
+    {
+        std::lock_guard lock(mutex);
+        ++counts[path];
+        ++total;
+    }
+
+    void routes()
+    {
+        server.Get("/fault/404", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content("<html><body>Not Found</body></html>", "text/html");
+        });
+        server.Get("/fault/500", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 500;
+            response.set_content(ErrorPage, "text/html");
+        });
+        server.Get("/fault/429", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 429;
+            response.set_content("slow down", "text/plain");
+        });
+        server.Get("/fault/503", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 503;
+            response.set_content(ErrorPage, "text/html");
+        });
+        server.Get("/fault/drip", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider("text/html", [this](std::size_t, httplib::DataSink& sink) {
+                if (!pause(std::chrono::milliseconds(200)))
+                    return false;
+                return sink.write("x", 1);
+            });
+        });
+        server.Get("/fault/reset", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider(100000, "text/html", [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset > 0)
+                    return false; // closes the connection with most of the promised body missing
+                const std::string part(1000, 'x');
+                return sink.write(part.data(), part.size());
+            });
+        });
+        server.Get("/fault/huge", [this](const httplib::Request&, httplib::Response& response) {
+            std::size_t size = 0;
+            {
+                std::lock_guard lock(mutex);
+                size = hugeBytes;
+            }
+            response.set_content_provider(size, "text/html", [](std::size_t, std::size_t length, httplib::DataSink& sink) {
+                const std::string block(std::min<std::size_t>(length, 65536), 'x');
+                return sink.write(block.data(), block.size());
+            });
+        });
+        server.Get("/fault/file-redirect", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("file:///etc/passwd");
+        });
+        server.Get("/fault/redirect-loop", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/fault/redirect-loop");
+        });
+        server.Get("/fault/silent", [this](const httplib::Request&, httplib::Response& response) {
+            pause(std::chrono::minutes(10));
+            response.status = 503;
+        });
+        server.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+            serve(request.path, response);
+        });
+    }
+
+    void serve(const std::string& path, httplib::Response& response)
+    {
+        count(path);
+        std::chrono::milliseconds wait{0};
+        {
+            std::lock_guard lock(mutex);
+            wait = delay;
+        }
+        if (wait.count() > 0 && !pause(wait))
+            return;
+        std::lock_guard lock(mutex);
+        if (const auto status = statuses.find(path); status != statuses.end()) {
+            response.status = status->second;
+            response.set_content(ErrorPage, "text/html");
+            return;
+        }
+        const auto page = pages.find(path);
+        if (page == pages.end()) {
+            response.status = 404;
+            response.set_content("<html><body>Not Found</body></html>", "text/html");
+            return;
+        }
+        response.set_content(page->second, "text/html; charset=gbk");
+    }
+};
+
+LocalServer::LocalServer() : impl(std::make_unique<Impl>())
+{
+    impl->routes();
+    impl->server.set_keep_alive_max_count(1000);
+    impl->port = impl->server.bind_to_any_port("127.0.0.1");
+    // The socket listens from here on: connections made before the loop starts wait in the backlog.
+    if (impl->port > 0)
+        impl->thread = std::thread([this] { impl->server.listen_after_bind(); });
+}
+
+LocalServer::~LocalServer()
+{
+    {
+        std::lock_guard lock(impl->mutex);
+        impl->isStopping = true;
+    }
+    impl->stopping.notify_all();
+    impl->server.stop();
+    if (impl->thread.joinable())
+        impl->thread.join();
+}
+
+bool LocalServer::isRunning() const
+{
+    return impl->port > 0;
+}
+
+std::string LocalServer::baseAddress() const
+{
+    return "http://127.0.0.1:" + std::to_string(impl->port);
+}
+
+int LocalServer::port() const
+{
+    return impl->port;
+}
+
+void LocalServer::setPage(const std::string& path, ByteSet body)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->statuses.erase(path);
+    impl->pages[path] = std::move(body);
+}
+
+void LocalServer::removePage(const std::string& path)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->pages.erase(path);
+}
+
+void LocalServer::setStatus(const std::string& path, int status)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->statuses[path] = status;
+}
+
+void LocalServer::setResponseDelay(std::chrono::milliseconds delay)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->delay = delay;
+}
+
+void LocalServer::setHugeBodyBytes(std::size_t bytes)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->hugeBytes = bytes;
+}
+
+int LocalServer::requestCount(const std::string& path) const
+{
+    std::lock_guard lock(impl->mutex);
+    const auto found = impl->counts.find(path);
+    return found == impl->counts.end() ? 0 : found->second;
+}
+
+int LocalServer::totalRequests() const
+{
+    std::lock_guard lock(impl->mutex);
+    return impl->total;
+}
+
+void LocalServer::resetCounts()
+{
+    std::lock_guard lock(impl->mutex);
+    impl->counts.clear();
+    impl->total = 0;
+}
+
+} // namespace platform

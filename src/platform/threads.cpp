@@ -1,0 +1,73 @@
+// Detached threads with a live count, so that the program can let them end before it exits.
+#include "platform/threads.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+namespace {
+
+std::atomic<bool> shutdownFlag{false};
+
+struct LiveThreads {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int count = 0;
+};
+
+// Never destroyed: detached threads may still report their end while static objects are torn down.
+LiveThreads& liveThreads()
+{
+    static auto* live = new LiveThreads;
+    return *live;
+}
+
+} // namespace
+
+void startDetached(std::function<void()> procedure)
+{
+    LiveThreads& live = liveThreads();
+    {
+        std::lock_guard lock(live.mutex);
+        ++live.count;
+    }
+    std::thread([procedure = std::move(procedure), &live] {
+        procedure();
+        std::lock_guard lock(live.mutex);
+        --live.count;
+        live.ended.notify_all();
+    }).detach();
+}
+
+void startDetached(void (*procedure)(int), int argument)
+{
+    startDetached([procedure, argument] { procedure(argument); });
+}
+
+int runningDetachedThreads()
+{
+    LiveThreads& live = liveThreads();
+    std::lock_guard lock(live.mutex);
+    return live.count;
+}
+
+bool waitForDetachedThreads(std::chrono::milliseconds limit)
+{
+    LiveThreads& live = liveThreads();
+    std::unique_lock lock(live.mutex);
+    return live.ended.wait_for(lock, limit, [&] { return live.count == 0; });
+}
+
+void requestShutdown()
+{
+    shutdownFlag.store(true);
+}
+
+bool shutdownRequested()
+{
+    return shutdownFlag.load(std::memory_order_relaxed);
+}
+
+} // namespace platform

@@ -1,0 +1,28 @@
+// Threads: detached workers and the process-wide shutdown request.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+namespace platform {
+
+/// Runs `procedure` on a new thread; the caller keeps no handle and never waits for it.
+void startDetached(std::function<void()> procedure);
+
+/// Runs `procedure(argument)` on a new thread, as above.
+void startDetached(void (*procedure)(int), int argument);
+
+/// How many threads started by `startDetached` are still running.
+int runningDetachedThreads();
+
+/// Waits until no detached thread runs, at most `limit`. Returns whether all had ended.
+bool waitForDetachedThreads(std::chrono::milliseconds limit);
+
+/// Asks every download in flight to stop and every worker to end early. Cannot be taken back.
+/// Safe to call from a signal handler.
+void requestShutdown();
+
+/// Whether `requestShutdown` was called.
+bool shutdownRequested();
+
+} // namespace platform

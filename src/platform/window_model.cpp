@@ -1,0 +1,136 @@
+// WindowModel: the thread-safe state behind the window.
+#include "platform/window_port.h"
+
+namespace platform {
+
+void WindowModel::setCaption(const Text& caption)
+{
+    {
+        std::lock_guard lock(mutex);
+        windowCaption = caption;
+    }
+    changed(Control::TextBox);
+}
+
+Text WindowModel::caption() const
+{
+    std::lock_guard lock(mutex);
+    return windowCaption;
+}
+
+void WindowModel::clearItems(Control list)
+{
+    {
+        std::lock_guard lock(mutex);
+        ControlState& state = controls[slot(list)];
+        state.items.clear();
+        state.selection = -1;
+        ++state.itemsVersion;
+    }
+    changed(list);
+}
+
+void WindowModel::addItem(Control list, const Text& text, int data)
+{
+    {
+        std::lock_guard lock(mutex);
+        ControlState& state = controls[slot(list)];
+        state.items.push_back({text, data});
+        ++state.itemsVersion;
+    }
+    changed(list);
+}
+
+int WindowModel::itemCount(Control list) const
+{
+    std::lock_guard lock(mutex);
+    return static_cast<int>(controls[slot(list)].items.size());
+}
+
+int WindowModel::itemData(Control list, int index) const
+{
+    std::lock_guard lock(mutex);
+    const auto& items = controls[slot(list)].items;
+    if (index < 0 || index >= static_cast<int>(items.size()))
+        return 0;
+    return items[static_cast<std::size_t>(index)].data;
+}
+
+Text WindowModel::itemText(Control list, int index) const
+{
+    std::lock_guard lock(mutex);
+    const auto& items = controls[slot(list)].items;
+    if (index < 0 || index >= static_cast<int>(items.size()))
+        return {};
+    return items[static_cast<std::size_t>(index)].text;
+}
+
+int WindowModel::selectionIndex(Control list) const
+{
+    std::lock_guard lock(mutex);
+    return controls[slot(list)].selection;
+}
+
+void WindowModel::setSelectionIndex(Control list, int index)
+{
+    {
+        std::lock_guard lock(mutex);
+        ControlState& state = controls[slot(list)];
+        state.selection = index >= 0 && index < static_cast<int>(state.items.size()) ? index : -1;
+    }
+    changed(list);
+}
+
+void WindowModel::recordUserSelection(Control list, int index)
+{
+    std::lock_guard lock(mutex);
+    ControlState& state = controls[slot(list)];
+    state.selection = index >= 0 && index < static_cast<int>(state.items.size()) ? index : -1;
+}
+
+void WindowModel::setDisabled(Control control, bool disabled)
+{
+    {
+        std::lock_guard lock(mutex);
+        controls[slot(control)].disabled = disabled;
+    }
+    changed(control);
+}
+
+bool WindowModel::isDisabled(Control control) const
+{
+    std::lock_guard lock(mutex);
+    return controls[slot(control)].disabled;
+}
+
+Text WindowModel::text() const
+{
+    std::lock_guard lock(mutex);
+    return content;
+}
+
+void WindowModel::replaceText(const Text& text)
+{
+    {
+        std::lock_guard lock(mutex);
+        content = text;
+    }
+    changed(Control::TextBox);
+}
+
+void WindowModel::appendText(const Text& text)
+{
+    {
+        std::lock_guard lock(mutex);
+        content += text;
+    }
+    changed(Control::TextBox);
+}
+
+WindowModel::ControlState WindowModel::controlState(Control control) const
+{
+    std::lock_guard lock(mutex);
+    return controls[slot(control)];
+}
+
+} // namespace platform
