@@ -1,0 +1,156 @@
+// PatternMatcher: findAll's match table and restart rule, replace and matches over the engine.
+#include "matching/pattern_matcher.h"
+
+#include "matching/gbk_text.h"
+#include "platform/window_port.h"
+
+#include <vector>
+
+namespace matching {
+
+PatternMatcher::PatternMatcher()
+{
+    reset();
+}
+
+PatternMatcher::~PatternMatcher()
+{
+    reset();
+}
+
+void PatternMatcher::reset()
+{
+    subject.clear();
+    pattern.clear();
+    matchFlag = 0;
+    compileFlag = false;
+}
+
+bool PatternMatcher::setSubject(Text text)
+{
+    if (text.empty())
+        return false;
+    subject = std::move(text);
+    return true;
+}
+
+bool PatternMatcher::setPattern(Text text)
+{
+    if (text.empty())
+        return false;
+    pattern = std::move(text);
+    return true;
+}
+
+bool PatternMatcher::setMatchFlag(std::int32_t flag)
+{
+    matchFlag = flag;
+    compiledPattern.setMatchFlag(flag);
+    return true;
+}
+
+bool PatternMatcher::setCompileFlag(bool flag)
+{
+    compileFlag = flag;
+    return true;
+}
+
+int PatternMatcher::groupCount() const
+{
+    return compiledPattern.subExpressionCount();
+}
+
+void PatternMatcher::applyOptions(const SearchOptions& options)
+{
+    if (options.matchFlag)
+        matchFlag = *options.matchFlag;
+    if (options.compileFlag)
+        compileFlag = *options.compileFlag;
+}
+
+void PatternMatcher::compile(CompiledPattern& target) const
+{
+    target.compile(pattern, compileFlag);
+    target.setMatchFlag(matchFlag);
+}
+
+int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& table, const SearchOptions& options)
+{
+    reset();
+    if (!setSubject(std::move(subjectText)))
+        return EmptySubject;
+    if (!setPattern(std::move(patternText)))
+        return EmptyPattern;
+    applyOptions(options);
+    const long long start = options.start.value_or(1);
+    const long long end = options.end.value_or(static_cast<long long>(subject.size()));
+    compile(compiledPattern);
+
+    const int groups = groupCount();
+    const EngineSubject prepared(subject);
+    std::vector<Text> cells;
+    long long position = start;
+    for (SearchResult result = compiledPattern.search(prepared, position, end - position + 1); !result.isEmpty();
+         result = compiledPattern.search(prepared, position, end - position + 1)) {
+        cells.push_back(result.matchText(prepared, position));
+        const long long matchStart = position;
+        const std::size_t matchLength = cells.back().size();
+        if (groups == 0) {
+            // Restart on the match's last byte, so consecutive matches may overlap.
+            position = matchStart + static_cast<long long>(matchLength) - 1;
+        } else {
+            // Restart where the last group starts.
+            for (int k = 1; k <= groups; ++k)
+                cells.push_back(result.subMatchText(prepared, k, position));
+        }
+        // A restart that does not move forward would find the same match for ever.
+        if (position <= matchStart)
+            position = matchStart + static_cast<long long>(
+                           std::max<std::size_t>(1, characterLength(subject, static_cast<std::size_t>(matchStart - 1))));
+        platform::letWindowProcessEvents();
+        if (position > end)
+            break;
+    }
+    if (cells.empty())
+        return NoMatch;
+    const int rows = static_cast<int>(cells.size() / static_cast<std::size_t>(groups + 1));
+    if (rows == 0)
+        return NoRows;
+    table = MatchTable(rows, groups + 1, std::move(cells));
+    return rows;
+}
+
+bool PatternMatcher::matches(Text text, Text patternText, std::optional<std::int32_t> flag,
+                             std::optional<bool> caseless)
+{
+    // A temporary compiled pattern: `compiledPattern` keeps its last compilation.
+    CompiledPattern temporary;
+    reset();
+    if (!setSubject(std::move(text)))
+        return false;
+    if (!setPattern(std::move(patternText)))
+        return false;
+    if (flag)
+        matchFlag = *flag;
+    if (caseless)
+        compileFlag = *caseless;
+    compile(temporary);
+    return temporary.matchTest(subject);
+}
+
+Text PatternMatcher::replace(Text subjectText, Text patternText, const ReplaceOptions& options)
+{
+    reset();
+    if (!setSubject(std::move(subjectText)))
+        return {};
+    if (!setPattern(std::move(patternText)))
+        return {};
+    applyOptions(options);
+    const long long start = options.start.value_or(1);
+    const long long end = options.end.value_or(static_cast<long long>(subject.size()));
+    compile(compiledPattern);
+    return compiledPattern.replace(subject, options.replacement, start, end - start + 1, options.replaceAll,
+                                   options.wholeText);
+}
+
+} // namespace matching

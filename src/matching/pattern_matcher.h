@@ -1,0 +1,79 @@
+// PatternMatcher: the one class through which the program uses regular expressions.
+#pragma once
+
+#include "matching/match_table.h"
+#include "matching/regex_engine.h"
+#include "platform/text.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace matching {
+
+/// Return codes of `PatternMatcher::findAll` when it finds nothing.
+enum FindAllCode : int { EmptySubject = -1, EmptyPattern = -2, NoMatch = -3, NoRows = -4 };
+
+/// Optional arguments of `findAll` and `replace`. Positions are one-based byte positions in the subject; a left-out
+/// start is 1 and a left-out end is the subject's byte length.
+struct SearchOptions {
+    std::optional<bool> compileFlag;       ///< true: letters match either case
+    std::optional<std::int32_t> matchFlag; ///< engine match option bits
+    std::optional<long long> start;
+    std::optional<long long> end;
+};
+
+struct ReplaceOptions : SearchOptions {
+    Text replacement;        ///< taken literally
+    bool replaceAll = true;  ///< false: only the first match in the span
+    bool wholeText = true;   ///< false: only the span, with its matches replaced, is returned
+};
+
+/// Searches GBK texts. An object belongs to one routine on one thread; each operation starts from `reset`.
+class PatternMatcher {
+public:
+    PatternMatcher();
+    ~PatternMatcher();
+    PatternMatcher(const PatternMatcher&) = delete;
+    PatternMatcher& operator=(const PatternMatcher&) = delete;
+
+    void reset();
+    /// Refuses the empty text (returns false, `subject` unchanged); otherwise keeps a copy.
+    bool setSubject(Text text);
+    /// Refuses the empty text (returns false, `pattern` unchanged); otherwise keeps a copy.
+    bool setPattern(Text text);
+    /// Stores the flag and applies it at once to the compiled pattern. Always true.
+    bool setMatchFlag(std::int32_t flag);
+    /// Stores the flag for the next compilation. Always true.
+    bool setCompileFlag(bool flag);
+    Text getSubject() const { return subject; }
+    Text getPattern() const { return pattern; }
+    std::int32_t getMatchFlag() const { return matchFlag; }
+    bool getCompileFlag() const { return compileFlag; }
+    /// The number of capturing groups of the last compiled pattern.
+    int groupCount() const;
+
+    /// All matches of `pattern` in the span of `subject`. Returns the number of matches (at least 1) and replaces
+    /// `table` with a rows x (1 + groupCount) table; or a FindAllCode, leaving `table` as it was. Consecutive
+    /// matches may overlap: without groups the next search starts on the last character of the match, with groups
+    /// where the last group starts; where that would not move forward, one character after the match's start.
+    /// Lets the window process its pending events once per match (on the window's thread only).
+    int findAll(Text subject, Text pattern, MatchTable& table, const SearchOptions& options = {});
+    /// Whether `pattern` matches anywhere in `text`, tested with a compiled pattern of its own.
+    bool matches(Text text, Text pattern, std::optional<std::int32_t> matchFlag = {},
+                 std::optional<bool> compileFlag = {});
+    /// `subject` with the matches in the span replaced; the empty text for an empty subject or pattern; the subject
+    /// unchanged when nothing matches.
+    Text replace(Text subject, Text pattern, const ReplaceOptions& options = {});
+
+private:
+    void applyOptions(const SearchOptions& options);
+    void compile(CompiledPattern& target) const;
+
+    Text subject;
+    Text pattern;
+    std::int32_t matchFlag = 0;
+    bool compileFlag = false;
+    CompiledPattern compiledPattern;
+};
+
+} // namespace matching
