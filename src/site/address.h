@@ -1,0 +1,16 @@
+// Resolving the links of a listing page into addresses that can be downloaded.
+#pragma once
+
+#include "platform/text.h"
+
+namespace site {
+
+/// Whether `address` is an absolute http or https address (scheme compared without regard to case).
+bool isHttpAddress(const Text& address);
+
+/// `href` resolved against the absolute address `base`: absolute http(s) addresses stay as they are; scheme-relative
+/// ("//host/x"), root-relative ("/x") and relative ("x", "../x") links are joined to `base`. Any other scheme
+/// (file:, javascript:, ...) is returned unchanged, so that its download fails like any other.
+Text resolveAddress(const Text& href, const Text& base);
+
+} // namespace site

@@ -1,0 +1,76 @@
+// SiteAccessor: the short-lived object through which handlers and workers reach the site and the folder tree.
+#pragma once
+
+#include "app/catalog.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+#include <functional>
+#include <string>
+
+/// The outside world of a SiteAccessor, passed in as plain values; tests pass a local server and a scratch folder.
+struct SiteEnvironment {
+    /// One GET; the whole body, or an empty ByteSet on any failure. Called from the accessor's thread.
+    std::function<ByteSet(const Text&)> download;
+    /// The folder that holds the folder tree "Marrowfen/...".
+    platform::Path storeRoot;
+    /// Scheme, host and port of the site, without a trailing slash.
+    std::string siteAddress;
+
+    /// The real site, the real HTTP client and the running directory.
+    static SiteEnvironment standard();
+};
+
+/// Created for one task on one thread and released at its end. Every construction makes the folder tree again
+/// where it is missing. Never throws; failures are reported by value.
+class SiteAccessor {
+public:
+    explicit SiteAccessor(SiteEnvironment environment = SiteEnvironment::standard());
+
+    /// The address of the category's index page (listing page 1).
+    const Text indexPageAddress;
+
+    /// Creates the three folders of the tree where missing; the outcome is not reported.
+    void prepareFolders() const;
+    /// Downloads the index page; empty on failure.
+    ByteSet fetchIndexPage() const;
+    /// The number of listing pages read from the index page's pager, or -1.
+    int queryPageCount() const;
+    /// The number of entries of the category read from the index page's pager, or -1.
+    int queryEntryCount() const;
+    /// The address of listing page `page`: the index page for 1, ".../303/<page>.html" otherwise.
+    Text pageAddress(int page) const;
+    /// Downloads listing page `page`; empty on failure.
+    ByteSet fetchPage(int page) const;
+    /// Downloads listing page `page`, stores it as its listing file and replaces the catalog with its entries.
+    /// Returns the number of entries; -1 when the page is empty after clean-up, -5 when no entry matched. On -1 and
+    /// -5 the catalog is left exactly as it was. An empty download leaves an earlier listing file as it was.
+    int loadCatalog(int page, Catalog& catalog) const;
+
+    /// Downloads the article at `address` and returns its cleaned text; the empty text when nothing could be
+    /// downloaded; the raw page when it holds nothing but mark-up. Fills `entry`'s author, body and disclaimer when
+    /// given and an article was found. An address that is not absolute is resolved against the index page's
+    /// address first.
+    Text fetchArticleText(const Text& address, CatalogEntry* entry = nullptr) const;
+    /// Makes sure every catalog entry has its article file, downloading only the missing ones, strictly one after
+    /// the other. Returns how many entries have their file afterwards (a failed write is not counted); -1 for an
+    /// empty catalog. Stops early, without counting the rest, when the program is shutting down.
+    int loadPageArticles(Catalog& catalog) const;
+    /// The article file text: title, date, author, body and disclaimer joined by CR LF, no final line break.
+    Text composeFileText(const CatalogEntry& entry) const;
+
+    platform::Path rootFolder() const;
+    platform::Path categoryFolder() const;
+    platform::Path listingFolder() const;
+    /// The listing file of page `page`: ".../目録/第<page>頁網頁.html".
+    platform::Path listingFilePath(int page) const;
+    /// The article file of an entry titled `title` in the category folder (see articleFileName).
+    platform::Path articleFilePath(const Text& title) const;
+
+private:
+    /// One download, then one turn of the window's pending events (on the window's thread only).
+    ByteSet download(const Text& address) const;
+    int queryCount(const Text& pattern) const;
+
+    SiteEnvironment environment;
+};

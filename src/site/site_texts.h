@@ -1,0 +1,31 @@
+// The site's mark-up as the program expects it: patterns, literals and folder names.
+#pragma once
+
+#include "platform/text.h"
+
+#include <string_view>
+
+namespace site {
+
+/// The built-in article site (scheme and host). The design leaves the host to configuration: `--site` names it.
+constexpr std::string_view DefaultSiteAddress = "https://www.muzhu-yangzhi.invalid";
+/// The category's index page below the site address.
+constexpr std::string_view IndexPagePath = "/303/index.html";
+
+/// Folder names of the folder tree (file-system names, UTF-8).
+constexpr std::string_view RootFolderName = "Marrowfen";
+constexpr std::string_view CategoryFolderName = "母豬養殖技術";
+constexpr std::string_view ListingFolderName = "目録";
+
+// Patterns and literals in GBK, converted once.
+const Text& pageCountPattern();
+const Text& entryCountPattern();
+const Text& entryPattern();
+const Text& tagPattern();
+const Text& leadInPattern();
+const Text& disclaimerPattern();
+const Text& unknownAuthor();
+/// The category's name as the topic list shows it.
+const Text& categoryName();
+
+} // namespace site
