@@ -1,0 +1,17 @@
+// Article file names: a title made safe as a file name in the category folder.
+#pragma once
+
+#include "platform/text.h"
+
+#include <string>
+
+namespace articles {
+
+/// The article file's name for `title` (GBK), in the file system's encoding (UTF-8), ".txt" included. The title is
+/// decoded as GB18030 and changed only where it must be: \ / : * ? " < > | become their full-width forms, control
+/// characters are dropped, a name of only "." or ".." has its dots replaced by "．", and a name too long for
+/// 255 bytes with ".txt" is shortened at a character boundary. A title needing none of this keeps its exact name.
+/// The result never holds a path separator, so the file always lies in the category folder.
+std::string articleFileName(const Text& title);
+
+} // namespace articles

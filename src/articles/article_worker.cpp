@@ -1,0 +1,74 @@
+// The article worker.
+#include "articles/article_worker.h"
+
+#include "platform/file_system.h"
+#include "platform/gbk_codec.h"
+
+namespace articles {
+
+const Text& failureMessage()
+{
+    static const Text text = platform::gbk::fromUtf8("文章獲取失敗，請聯繫開發者解決");
+    return text;
+}
+
+ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, int number,
+                             const std::function<Text()>& fallbackTitle)
+{
+    ArticleOutcome outcome;
+    CatalogEntry working;
+    // The range test and the copy are one step under the catalog's lock.
+    if (!catalog.copyEntry(number, working))
+        return outcome;
+    if (working.title.empty() && fallbackTitle)
+        working.title = fallbackTitle();
+    if (working.title.empty()) {
+        outcome.kind = ArticleOutcome::Kind::NoTitle;
+        return outcome;
+    }
+    const platform::Path path = site.articleFilePath(working.title);
+    if (platform::exists(path)) {
+        outcome.content = platform::readWholeFile(path).value_or(ByteSet());
+    } else {
+        if (working.href.empty()) {
+            outcome.kind = ArticleOutcome::Kind::NoAddress;
+            return outcome;
+        }
+        const Text text = site.fetchArticleText(working.href, &working);
+        if (!text.empty()) {
+            working.body = text;
+            working.fileText = site.composeFileText(working);
+            outcome.content = working.fileText;
+            outcome.downloaded = true;
+            // Shown even when the write fails; the next selection then downloads it again.
+            platform::writeWholeFile(path, outcome.content);
+        }
+    }
+    outcome.kind = outcome.content.empty() ? ArticleOutcome::Kind::Empty : ArticleOutcome::Kind::Shown;
+    return outcome;
+}
+
+int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const SiteEnvironment& environment,
+                     int number)
+{
+    const SiteAccessor site(environment);
+    if (number < 1 || number > catalog.count())
+        return 0;
+    const ArticleOutcome outcome = obtainArticle(
+        site, catalog, number, [&] { return window.itemText(platform::Control::ArticleList, number - 1); });
+    switch (outcome.kind) {
+    case ArticleOutcome::Kind::OutOfRange:
+        return 0;
+    case ArticleOutcome::Kind::NoTitle:
+    case ArticleOutcome::Kind::NoAddress:
+        window.replaceText(failureMessage());
+        return 0;
+    case ArticleOutcome::Kind::Shown:
+    case ArticleOutcome::Kind::Empty:
+        window.replaceText(outcome.content);
+        break;
+    }
+    return window.text().empty() ? 0 : 1;
+}
+
+} // namespace articles

@@ -1,0 +1,36 @@
+// The article worker: shows one entry's article in the text box, from its file or downloaded and stored first.
+#pragma once
+
+#include "app/catalog.h"
+#include "platform/text.h"
+#include "platform/window_port.h"
+#include "site/site_accessor.h"
+
+#include <functional>
+
+namespace articles {
+
+/// The message shown when an article cannot be obtained.
+const Text& failureMessage();
+
+/// The text that showing entry `number` puts in the text box, and whether it was obtained.
+struct ArticleOutcome {
+    enum class Kind { OutOfRange, NoTitle, NoAddress, Shown, Empty };
+    Kind kind = Kind::OutOfRange;
+    Text content;   ///< the article file text; empty unless Shown
+    bool downloaded = false;
+};
+
+/// Obtains entry `number`'s article without touching the window: reads its article file, or downloads, stores and
+/// returns it. For an entry with an empty title, `fallbackTitle()` names it (the window reads the article list's
+/// item at the same position). Never writes into the catalog. Callable from any thread.
+ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, int number,
+                             const std::function<Text()>& fallbackTitle);
+
+/// Runs the article worker for entry `number` on the calling thread. Returns 1 when the text box holds a non-empty
+/// text afterwards, else 0. Nothing is shown for a number outside the catalog; the failure message when the entry
+/// has no title or no address.
+int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const SiteEnvironment& environment,
+                     int number);
+
+} // namespace articles
