@@ -1,0 +1,88 @@
+// Varnholt: start-up, the window's life, and the orderly end.
+#include "app/catalog.h"
+#include "app/command.h"
+#include "app/reader.h"
+#include "app/store.h"
+#include "app/window_definition.h"
+#include "platform/command_line.h"
+#include "platform/http_client.h"
+#include "platform/local_server.h"
+#include "platform/threads.h"
+#include "platform/window.h"
+#include "site/sample_site.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+int runWindow(int argc, char** argv, const SiteEnvironment& environment)
+{
+    Catalog catalog;
+    platform::Application application(argc, argv);
+    platform::Window window(windowDefinition());
+    Reader reader{window.port(), catalog, environment, [](std::function<void()> work) {
+                      platform::startDetached(std::move(work));
+                  }};
+    window.setHandlers({[&] { onPageSelected(reader); }, [&] { onEntrySelected(reader); },
+                        [&] { onArticleSelected(reader); }});
+    window.show();
+    onWindowCreated(reader);
+    application.exec();
+
+    // Workers still running abandon their downloads; each write they make is atomic, so cutting them off after
+    // the grace period leaves no partial file.
+    platform::requestShutdown();
+    if (!platform::waitForDetachedThreads(std::chrono::milliseconds(1500))) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    platform::initNetworking();
+    const platform::CommandLine line = platform::parseCommandLine(argc, argv);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "varnholt: %s\n\n%s", line.error.c_str(), platform::helpText(describeDefaultStore()).c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(platform::helpText(describeDefaultStore()).c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::fputs(platform::versionText().c_str(), stdout);
+        return 0;
+    }
+    if (line.demo && !line.site.empty()) {
+        std::fprintf(stderr, "varnholt: --demo and --site cannot be used together\n");
+        return 2;
+    }
+    if (line.arguments.empty() && !platform::hasDisplay()) {
+        std::fprintf(stderr, "varnholt: no display found; without one, use a command, for example "
+                             "'scripts/run page 1 --demo' or 'varnholt --help'\n");
+        return 2;
+    }
+
+    SiteEnvironment environment = SiteEnvironment::standard();
+    environment.storeRoot = chooseStoreRoot(line.store);
+    std::unique_ptr<platform::LocalServer> demoServer;
+    if (line.demo) {
+        demoServer = std::make_unique<platform::LocalServer>();
+        sample::SampleSite(demoServer->baseAddress()).serveOn(*demoServer);
+        environment.siteAddress = demoServer->baseAddress();
+    } else if (!line.site.empty()) {
+        environment.siteAddress = line.site;
+        while (environment.siteAddress.ends_with('/'))
+            environment.siteAddress.pop_back();
+    }
+
+    if (!line.arguments.empty())
+        return runCommand(line, environment);
+    return runWindow(argc, argv, environment);
+}

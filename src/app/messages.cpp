@@ -1,0 +1,33 @@
+// The window's texts, written once in UTF-8 and converted to GBK on first use.
+#include "app/messages.h"
+
+#include "platform/gbk_codec.h"
+
+namespace messages {
+
+const Text& windowCaption()
+{
+    static const Text text = platform::gbk::fromUtf8("Varnholt");
+    return text;
+}
+
+const Text& loadingFirstPart()
+{
+    static const Text text =
+        platform::gbk::fromUtf8("正在加載本頁所有文章\r\n如果是首次加載本頁文章，則比較耗時，請耐心等待！\r\n");
+    return text;
+}
+
+const Text& loadingSecondPart()
+{
+    static const Text text = platform::gbk::fromUtf8("如果非首次加載本頁文章，則比較快，不信就等着看！");
+    return text;
+}
+
+const Text& completion()
+{
+    static const Text text = platform::gbk::fromUtf8("恭喜您：本頁所有文章加載完畢！");
+    return text;
+}
+
+} // namespace messages
