@@ -96,8 +96,12 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
         const long long matchStart = position;
         const std::size_t matchLength = cells.back().size();
         if (groups == 0) {
-            // Restart on the match's last byte, so consecutive matches may overlap.
+            // Restart on the match's last byte, so consecutive matches may overlap. Where that byte ends a
+            // double-byte character, the search starts with the whole character.
             position = matchStart + static_cast<long long>(matchLength) - 1;
+            if (position >= 1)
+                position = static_cast<long long>(
+                               prepared.byteOfUnit(prepared.unitOfByte(static_cast<std::size_t>(position - 1)))) + 1;
         } else {
             // Restart where the last group starts.
             for (int k = 1; k <= groups; ++k)

@@ -31,6 +31,8 @@ public:
     /// Serves `body` at `path` (which starts with '/'). Replaces an earlier page at that path.
     void setPage(const std::string& path, ByteSet body);
     void removePage(const std::string& path);
+    /// Answers `path` with a redirect (302) to `target`.
+    void setRedirect(const std::string& path, const std::string& target);
     /// Answers `path` with `status` and an HTML body.
     void setStatus(const std::string& path, int status);
     /// Waits this long before answering each page request.

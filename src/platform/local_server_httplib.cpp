@@ -26,6 +26,7 @@ struct LocalServer::Impl {
     bool isStopping = false;
     std::map<std::string, ByteSet> pages;
     std::map<std::string, int> statuses;
+    std::map<std::string, std::string> redirects;
     std::map<std::string, int> counts;
     int total = 0;
     std::chrono::milliseconds delay{0};
@@ -115,6 +116,10 @@ struct LocalServer::Impl {
         if (wait.count() > 0 && !pause(wait))
             return;
         std::lock_guard lock(mutex);
+        if (const auto redirect = redirects.find(path); redirect != redirects.end()) {
+            response.set_redirect(redirect->second);
+            return;
+        }
         if (const auto status = statuses.find(path); status != statuses.end()) {
             response.status = status->second;
             response.set_content(ErrorPage, "text/html");
@@ -134,10 +139,16 @@ LocalServer::LocalServer() : impl(std::make_unique<Impl>())
 {
     impl->routes();
     impl->server.set_keep_alive_max_count(1000);
+    // Idle keep-alive connections hold the server's stop for at most this long.
+    impl->server.set_keep_alive_timeout(1);
     impl->port = impl->server.bind_to_any_port("127.0.0.1");
     // The socket listens from here on: connections made before the loop starts wait in the backlog.
-    if (impl->port > 0)
-        impl->thread = std::thread([this] { impl->server.listen_after_bind(); });
+    if (impl->port <= 0)
+        return;
+    impl->thread = std::thread([this] { impl->server.listen_after_bind(); });
+    // A stop before the loop runs would be missed, and the loop would then never end.
+    while (!impl->server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LocalServer::~LocalServer()
@@ -178,6 +189,12 @@ void LocalServer::removePage(const std::string& path)
 {
     std::lock_guard lock(impl->mutex);
     impl->pages.erase(path);
+}
+
+void LocalServer::setRedirect(const std::string& path, const std::string& target)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->redirects[path] = target;
 }
 
 void LocalServer::setStatus(const std::string& path, int status)

@@ -1,0 +1,47 @@
+// GBK-aware plain-text operations.
+#include "matching/gbk_text.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::gbk;
+
+TEST(GbkText, FindNeverMatchesInsideADoubleByteCharacter)
+{
+    // String "豬a": D8 69 61. Searching "ia" must not start on the trail byte of 豬.
+    const Text text = gbk("豬a");
+    EXPECT_EQ(matching::findText(text, "ia"), std::string_view::npos);
+    EXPECT_EQ(matching::findText(text, "a"), 2u);
+    EXPECT_EQ(matching::findText(gbk("x豬"), gbk("豬")), 1u);
+}
+
+TEST(GbkText, EraseAllDoesNotSearchTextItsDeletionsJoined)
+{
+    EXPECT_EQ(matching::eraseAll("\r\n\r\n\r\n", "\r\n\r\n"), "\r\n");
+    EXPECT_EQ(matching::eraseAll("\r\n\r\n\r\n\r\n", "\r\n\r\n"), "");
+    EXPECT_EQ(matching::eraseAll("a\r\nb", "\r\n\r\n"), "a\r\nb");
+    // The script residue whose "a" is the trail byte of a character stays.
+    const Text trailA = std::string("\xB0") + "a(\"conten\");";
+    EXPECT_EQ(matching::eraseAll(trailA, "a(\"conten\");"), trailA);
+    EXPECT_EQ(matching::eraseAll("xa(\"conten\");y", "a(\"conten\");"), "xy");
+}
+
+TEST(GbkText, EraseByteRemovesEveryOccurrence)
+{
+    EXPECT_EQ(matching::eraseByte(" a b  c ", ' '), "abc");
+    EXPECT_EQ(matching::eraseByte(gbk("　豬\t條"), '\t'), gbk("　豬條"));
+    EXPECT_EQ(matching::eraseByte("", ' '), "");
+}
+
+TEST(GbkText, SplitFollowsThePieceRules)
+{
+    EXPECT_TRUE(matching::splitText("", "x").empty());
+    ASSERT_EQ(matching::splitText("abc", "").size(), 1u);
+    const auto pieces = matching::splitText("LbodyLrest", "L");
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0], "");
+    EXPECT_EQ(pieces[1], "body");
+    EXPECT_EQ(pieces[2], "rest");
+    EXPECT_EQ(matching::splitText("aXXb", "X").size(), 3u);
+}

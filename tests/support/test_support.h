@@ -1,0 +1,77 @@
+// Shared test helpers: scratch folders, GBK literals, a window that records calls, the sample site on a server.
+#pragma once
+
+#include "app/catalog.h"
+#include "platform/file_system.h"
+#include "platform/http_client.h"
+#include "platform/local_server.h"
+#include "platform/window_port.h"
+#include "site/sample_site.h"
+#include "site/site_accessor.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+/// GBK bytes of a UTF-8 literal.
+Text gbk(std::string_view utf8);
+/// UTF-8 of GBK bytes.
+std::string utf8(const Text& gbkText);
+
+/// A fresh folder under the system's temporary folder, removed with its content at the end of the test.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const platform::Path& path() const { return folder; }
+    /// Every regular file below the folder, as paths relative to it, sorted.
+    std::vector<std::string> files() const;
+
+private:
+    platform::Path folder;
+};
+
+/// Downloads with short time-outs, so fault tests end quickly.
+platform::DownloadLimits shortLimits();
+ByteSet quickDownload(const Text& address);
+
+/// The sample site served on 127.0.0.1, with a scratch store and an environment pointing at both.
+class SampleServer {
+public:
+    SampleServer();
+    platform::LocalServer server;
+    sample::SampleSite site;
+    ScratchFolder store;
+    SiteEnvironment environment() const;
+    /// Requests for article pages (every path that is not a listing page).
+    int articleRequests() const;
+};
+
+/// A WindowModel that records every change as one line of a log, in call order.
+class FakeWindow : public platform::WindowModel {
+public:
+    void setCaption(const Text& caption) override;
+    void clearItems(platform::Control list) override;
+    void addItem(platform::Control list, const Text& text, int data) override;
+    void setSelectionIndex(platform::Control list, int index) override;
+    void setDisabled(platform::Control control, bool disabled) override;
+    void replaceText(const Text& text) override;
+    void appendText(const Text& text) override;
+    /// Selects as the user would (no handler runs here; tests call the handler themselves).
+    void userSelects(platform::Control list, int index) { recordUserSelection(list, index); }
+
+    std::vector<std::string> log() const;
+    void clearLog();
+
+private:
+    void record(std::string line);
+    mutable std::mutex logMutex;
+    std::vector<std::string> lines;
+};
+
+const char* controlName(platform::Control control);
+
+} // namespace testing_support
