@@ -1,0 +1,118 @@
+// The article worker's ways out, with a recording window.
+#include "articles/article_worker.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using platform::Control;
+using testing_support::FakeWindow;
+using testing_support::gbk;
+using testing_support::SampleServer;
+
+namespace {
+
+const std::string FailureLine = "text 文章獲取失敗，請聯繫開發者解決";
+
+} // namespace
+
+TEST(ArticleWorker, FreshCatalogShowsTheFailureForOneAndNothingBeyond)
+{
+    SampleServer sample;
+    FakeWindow window;
+    const Catalog catalog;
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 2), 0);
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 0), 0);
+    EXPECT_TRUE(window.log().empty());
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 1), 0);
+    EXPECT_EQ(window.log(), std::vector<std::string>{FailureLine});
+    EXPECT_EQ(sample.server.totalRequests(), 0);
+}
+
+TEST(ArticleWorker, DownloadsStoresAndShowsThenReadsTheFile)
+{
+    SampleServer sample;
+    FakeWindow window;
+    Catalog catalog;
+    const SiteAccessor site(sample.environment());
+    ASSERT_EQ(site.loadCatalog(1, catalog), 20);
+    const sample::SampleArticle article = sample.site.articlesOfPage(1)[4];
+    const Text expected =
+        article.title + "\r\n" + article.date + "\r\n" + gbk("作者未知") + "\r\n" + article.body + "\r\n" + article.disclaimer;
+
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 5), 1);
+    EXPECT_EQ(window.text(), expected);
+    EXPECT_EQ(platform::readWholeFile(site.articleFilePath(article.title)).value(), expected);
+    EXPECT_EQ(sample.articleRequests(), 1);
+    // The worker writes nothing back into the catalog.
+    EXPECT_EQ(catalog.entryCopy(5).body, "");
+
+    window.replaceText("other");
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 5), 1);
+    EXPECT_EQ(window.text(), expected);
+    EXPECT_EQ(sample.articleRequests(), 1);
+}
+
+TEST(ArticleWorker, EmptyTitleTakesTheArticleListItem)
+{
+    SampleServer sample;
+    FakeWindow window;
+    Catalog catalog;
+    const SiteAccessor site(sample.environment());
+    catalog.replaceAll({{"", "", "2024-1-1", "", "", "", ""}, {"", "", "2024-1-1", "", "", "", ""}});
+    window.addItem(Control::ArticleList, gbk("列表標題"), 1);
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(gbk("列表標題")), gbk("已存")));
+    window.clearLog();
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 1), 1);
+    EXPECT_EQ(window.text(), gbk("已存"));
+    // Position 2 has no list item: no title.
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 2), 0);
+    EXPECT_EQ(window.log().back(), FailureLine);
+}
+
+TEST(ArticleWorker, NoAddressFailedDownloadAndEmptyFile)
+{
+    SampleServer sample;
+    FakeWindow window;
+    Catalog catalog;
+    const SiteAccessor site(sample.environment());
+    catalog.replaceAll({{"no-address", "", "", "", "", "", ""},
+                        {"gone", "", "", "", "", "/fault/404", ""},
+                        {"empty-file", "", "", "", "", "/fault/404", ""}});
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath("empty-file"), ""));
+
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 1), 0);
+    EXPECT_EQ(window.log().back(), FailureLine);
+
+    window.replaceText("before");
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 2), 0);
+    EXPECT_EQ(window.text(), "");
+    EXPECT_FALSE(platform::exists(site.articleFilePath("gone")));
+
+    window.replaceText("before");
+    EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 3), 0);
+    EXPECT_EQ(window.text(), "");
+    EXPECT_TRUE(platform::exists(site.articleFilePath("empty-file")));
+}
+
+TEST(ArticleWorker, TwoWorkersForTheSameEntryLeaveOneCompleteFile)
+{
+    SampleServer sample;
+    Catalog catalog;
+    const SiteAccessor site(sample.environment());
+    ASSERT_EQ(site.loadCatalog(1, catalog), 20);
+    FakeWindow window;
+    std::thread first([&] { articles::runArticleWorker(window, catalog, sample.environment(), 3); });
+    std::thread second([&] { articles::runArticleWorker(window, catalog, sample.environment(), 3); });
+    first.join();
+    second.join();
+    const sample::SampleArticle article = sample.site.articlesOfPage(1)[2];
+    const ByteSet stored = platform::readWholeFile(site.articleFilePath(article.title)).value();
+    EXPECT_TRUE(stored.starts_with(article.title + "\r\n"));
+    EXPECT_TRUE(stored.ends_with(article.disclaimer));
+    EXPECT_EQ(window.text(), stored);
+    const auto files = sample.store.files();
+    EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const std::string& f) { return f.ends_with(".txt"); }), 1);
+}
