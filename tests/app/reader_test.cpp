@@ -1,0 +1,174 @@
+// The handlers and the page worker with a recording window, against the sample site.
+#include "app/reader.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using platform::Control;
+using testing_support::FakeWindow;
+using testing_support::gbk;
+using testing_support::SampleServer;
+using testing_support::utf8;
+
+namespace {
+
+// Workers run in place, so the log is in one deterministic order.
+struct ReaderFixture : ::testing::Test {
+    SampleServer sample;
+    FakeWindow window;
+    Catalog catalog;
+    int workersStarted = 0;
+    Reader reader{window, catalog, sample.environment(), [this](std::function<void()> work) {
+                      ++workersStarted;
+                      work();
+                  }};
+
+    void choosePage(int page)
+    {
+        window.userSelects(Control::PageList, page - 1);
+        onPageSelected(reader);
+    }
+};
+
+std::vector<std::string> numberItems(const char* list, int count)
+{
+    std::vector<std::string> lines{std::string("clear ") + list};
+    for (int i = 1; i <= count; ++i)
+        lines.push_back(std::string("add ") + list + " " + std::to_string(i) + " " + std::to_string(i));
+    return lines;
+}
+
+} // namespace
+
+using ReaderWindow = ReaderFixture;
+
+TEST_F(ReaderWindow, CreationSetsCaptionTopicAndBothCounts)
+{
+    onWindowCreated(reader);
+    std::vector<std::string> expected{"caption Varnholt", "clear topic", "add topic 母豬養殖技術 1", "select topic 0",
+                                      "disable topic"};
+    for (const auto& line : numberItems("page", 3))
+        expected.push_back(line);
+    for (const auto& line : numberItems("entry", 58))
+        expected.push_back(line);
+    EXPECT_EQ(window.log(), expected);
+    EXPECT_EQ(window.selectionIndex(Control::PageList), -1);
+    EXPECT_EQ(window.selectionIndex(Control::EntryList), -1);
+    EXPECT_EQ(window.text(), "");
+    EXPECT_EQ(sample.store.files(), std::vector<std::string>{});
+    EXPECT_TRUE(platform::exists(sample.store.path() + "/Marrowfen/母豬養殖技術/目録"));
+    EXPECT_EQ(catalog.count(), 1);
+}
+
+TEST_F(ReaderWindow, UnreadableCountsClearTheListsAndZeroLeavesThem)
+{
+    sample.server.setStatus("/303/index.html", 500);
+    window.addItem(Control::PageList, "9", 9);
+    EXPECT_TRUE(fillPageList(reader));
+    EXPECT_EQ(window.itemCount(Control::PageList), 0);
+
+    sample.server.setPage("/303/index.html",
+                          gbk("<a class=\"a1\">0条</a> <a href=\"/303/index.html\" class=\"a1\">上一页</a>"));
+    window.addItem(Control::EntryList, "9", 9);
+    EXPECT_FALSE(fillEntryList(reader));
+    EXPECT_EQ(window.itemCount(Control::EntryList), 1);
+}
+
+TEST_F(ReaderWindow, ChoosingAPageListsItAndLoadsEveryArticle)
+{
+    onWindowCreated(reader);
+    window.clearLog();
+    choosePage(2);
+    const auto articles = sample.site.articlesOfPage(2);
+    std::vector<std::string> expected{"clear article", "clear entry"};
+    for (std::size_t i = 0; i < articles.size(); ++i) {
+        const std::string number = std::to_string(i + 1);
+        expected.push_back("add article " + utf8(articles[i].title) + " " + number);
+        expected.push_back("add entry " + number + " " + number);
+    }
+    for (const char* line : {"disable page", "disable entry", "disable article",
+                             "text 正在加載本頁所有文章\r\n如果是首次加載本頁文章，則比較耗時，請耐心等待！\r\n",
+                             "append 如果非首次加載本頁文章，則比較快，不信就等着看！", "enable page", "enable entry",
+                             "enable article", "text 恭喜您：本頁所有文章加載完畢！"})
+        expected.push_back(line);
+    EXPECT_EQ(window.log(), expected);
+    EXPECT_EQ(workersStarted, 1);
+    EXPECT_EQ(sample.articleRequests(), 20);
+    EXPECT_EQ(window.selectionIndex(Control::ArticleList), -1);
+    EXPECT_EQ(window.selectionIndex(Control::EntryList), -1);
+
+    // Page 3, then page 2 again: the second visit of page 2 downloads nothing.
+    choosePage(3);
+    choosePage(2);
+    EXPECT_EQ(workersStarted, 3);
+    EXPECT_EQ(sample.articleRequests(), 38);
+    EXPECT_EQ(window.itemCount(Control::ArticleList), 20);
+}
+
+TEST_F(ReaderWindow, FailedOrBlockedPageChoiceChangesNothing)
+{
+    onWindowCreated(reader);
+    choosePage(1);
+    window.clearLog();
+    const auto before = catalog.entries();
+
+    sample.server.setPage("/303/3.html", gbk("<html>維護中</html>"));
+    choosePage(3);
+    sample.server.setStatus("/303/2.html", 503);
+    choosePage(2);
+    EXPECT_TRUE(window.log().empty());
+    EXPECT_EQ(workersStarted, 1);
+    EXPECT_EQ(catalog.entries(), before);
+
+    window.setDisabled(Control::PageList, true);
+    window.clearLog();
+    sample.server.resetCounts();
+    choosePage(1);
+    EXPECT_TRUE(window.log().empty());
+    EXPECT_EQ(sample.server.totalRequests(), 0);
+}
+
+TEST_F(ReaderWindow, ChoosingAnEntryShowsItAndMovesTheOtherList)
+{
+    onWindowCreated(reader);
+    choosePage(1);
+    window.clearLog();
+    const auto articles = sample.site.articlesOfPage(1);
+
+    window.userSelects(Control::ArticleList, 4);
+    onArticleSelected(reader);
+    ASSERT_EQ(window.log().size(), 2u);
+    EXPECT_TRUE(window.log()[0].starts_with("text " + utf8(articles[4].title) + "\r\n"));
+    EXPECT_EQ(window.log()[1], "select entry 4");
+
+    window.clearLog();
+    window.userSelects(Control::EntryList, 2);
+    onEntrySelected(reader);
+    ASSERT_EQ(window.log().size(), 2u);
+    EXPECT_TRUE(window.log()[0].starts_with("text " + utf8(articles[2].title) + "\r\n"));
+    EXPECT_EQ(window.log()[1], "select article 2");
+    EXPECT_EQ(workersStarted, 3);
+    // All stored by the page worker: showing them downloaded nothing more.
+    EXPECT_EQ(sample.articleRequests(), 20);
+
+    window.setDisabled(Control::EntryList, true);
+    window.clearLog();
+    onEntrySelected(reader);
+    EXPECT_TRUE(window.log().empty());
+    EXPECT_EQ(workersStarted, 3);
+}
+
+TEST_F(ReaderWindow, EntriesBeforeAnyPageWasChosen)
+{
+    onWindowCreated(reader);
+    window.clearLog();
+    window.userSelects(Control::EntryList, 0);
+    onEntrySelected(reader);
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"text 文章獲取失敗，請聯繫開發者解決", "select article 0"}));
+    window.clearLog();
+    window.userSelects(Control::EntryList, 2);
+    onEntrySelected(reader);
+    EXPECT_EQ(window.log(), std::vector<std::string>{"select article 2"});
+    EXPECT_EQ(window.selectionIndex(Control::ArticleList), -1);
+}

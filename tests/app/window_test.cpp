@@ -1,0 +1,131 @@
+// The real window under the offscreen platform: its definition, and the whole reading flow against the sample site.
+#include "app/reader.h"
+#include "app/window_definition.h"
+
+#include "platform/threads.h"
+#include "platform/window.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using platform::Control;
+using platform::ControlKind;
+using testing_support::gbk;
+using testing_support::SampleServer;
+
+namespace {
+
+struct WindowFixture : ::testing::Test {
+    int argc = 1;
+    char name[9] = "varnholt";
+    char* argv[2] = {name, nullptr};
+    platform::Application application{argc, argv};
+    SampleServer sample;
+    Catalog catalog;
+    platform::Window window{windowDefinition()};
+    Reader reader{window.port(), catalog, sample.environment(),
+                  [](std::function<void()> work) { platform::startDetached(std::move(work)); }};
+
+    WindowFixture()
+    {
+        window.setHandlers({[this] { onPageSelected(reader); }, [this] { onEntrySelected(reader); },
+                            [this] { onArticleSelected(reader); }});
+        window.show();
+        onWindowCreated(reader);
+    }
+
+    // Processes events until `done` holds or five seconds pass.
+    template <typename Condition>
+    bool waitFor(Condition done)
+    {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > limit)
+                return false;
+            platform::Application::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        platform::Application::processEvents();
+        return true;
+    }
+};
+
+} // namespace
+
+using MainWindow = WindowFixture;
+
+TEST_F(MainWindow, ControlsFollowTheDefinition)
+{
+    EXPECT_EQ(window.left(), 50);
+    EXPECT_EQ(window.top(), 50);
+    EXPECT_EQ(window.width(), 694);
+    EXPECT_EQ(window.height(), 610);
+    EXPECT_EQ(window.caption(), "Varnholt");
+    const struct {
+        const char* name;
+        ControlKind kind;
+        int left, top, width, height;
+        const char* caption;
+    } controls[] = {
+        {"标签1條第", ControlKind::Label, 144, 96, 24, 24, "第"},
+        {"组合框1條序", ControlKind::DropDownList, 168, 96, 64, 28, ""},
+        {"标签1條", ControlKind::Label, 232, 96, 24, 24, "條"},
+        {"标签1頁", ControlKind::Label, 104, 96, 24, 24, "頁"},
+        {"标签1頁第", ControlKind::Label, 16, 96, 24, 24, "第"},
+        {"组合框1專題", ControlKind::DropDownList, 72, 56, 184, 28, ""},
+        {"标签1專題", ControlKind::Label, 16, 56, 64, 24, "專題："},
+        {"组合框1頁序", ControlKind::DropDownList, 40, 96, 64, 28, ""},
+        {"标签1標題", ControlKind::Label, 80, 16, 104, 24, "Marrowfen"},
+        {"编辑框1", ControlKind::TextBox, 272, 16, 400, 552, ""},
+        {"选择列表框1", ControlKind::CheckListBox, 16, 136, 240, 432, ""},
+    };
+    for (const auto& control : controls) {
+        SCOPED_TRACE(control.name);
+        const platform::ControlView view = window.view(control.name);
+        ASSERT_TRUE(view.found);
+        EXPECT_EQ(view.kind, control.kind);
+        EXPECT_EQ(view.left, control.left);
+        EXPECT_EQ(view.top, control.top);
+        EXPECT_EQ(view.width, control.width);
+        EXPECT_EQ(view.height, control.height);
+        EXPECT_EQ(view.caption, control.caption);
+        EXPECT_EQ(view.fontFamily, "楷体");
+        EXPECT_EQ(view.fontPixelSize, 20);
+    }
+    const platform::ControlView topic = window.view("组合框1專題");
+    EXPECT_EQ(topic.items, std::vector<std::string>{"母豬養殖技術"});
+    EXPECT_EQ(topic.selection, 0);
+    EXPECT_FALSE(topic.enabled);
+    EXPECT_EQ(window.view("组合框1頁序").items, (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(window.view("组合框1頁序").selection, -1);
+    EXPECT_EQ(window.view("组合框1條序").items.size(), 58u);
+    EXPECT_TRUE(window.view("编辑框1").readOnly);
+}
+
+TEST_F(MainWindow, ReadingFlowEndToEnd)
+{
+    window.userSelects(Control::PageList, 0);
+    ASSERT_TRUE(waitFor([&] { return window.port().text() == gbk("恭喜您：本頁所有文章加載完畢！"); }));
+    ASSERT_TRUE(platform::waitForDetachedThreads(std::chrono::seconds(5)));
+    platform::Application::processEvents();
+    const platform::ControlView articles = window.view("选择列表框1");
+    ASSERT_EQ(articles.items.size(), 20u);
+    EXPECT_EQ(articles.items[0], testing_support::utf8(sample.site.articlesOfPage(1)[0].title));
+    EXPECT_TRUE(articles.enabled);
+    EXPECT_EQ(window.view("编辑框1").text, "恭喜您：本頁所有文章加載完畢！");
+    EXPECT_EQ(sample.articleRequests(), 20);
+
+    window.userSelects(Control::ArticleList, 6);
+    const sample::SampleArticle article = sample.site.articlesOfPage(1)[6];
+    ASSERT_TRUE(waitFor([&] { return window.port().text().starts_with(article.title); }));
+    EXPECT_EQ(window.view("组合框1條序").selection, 6);
+    // The text box shows the file's lines as lines.
+    const std::string shown = window.view("编辑框1").text;
+    EXPECT_TRUE(shown.starts_with(testing_support::utf8(article.title) + "\n" + article.date + "\n作者未知\n"));
+    EXPECT_EQ(shown.find('\r'), std::string::npos);
+    EXPECT_EQ(sample.articleRequests(), 20);
+    ASSERT_TRUE(platform::waitForDetachedThreads(std::chrono::seconds(5)));
+}
