@@ -2,6 +2,7 @@
 #include "platform/command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace platform {
@@ -45,6 +46,8 @@ struct Options {
 
 CommandLine parseCommandLine(int argc, char** argv)
 {
+    // Names the user's data folder (QStandardPaths) also when no application object exists, as in the commands.
+    QCoreApplication::setApplicationName(QStringLiteral("Varnholt"));
     QStringList words;
     for (int i = 0; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);

@@ -1,0 +1,136 @@
+// The commands against the sample site: outputs, exit codes, what they download, and usage errors.
+#include "app/command.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+using testing_support::SampleServer;
+using testing_support::utf8;
+
+namespace {
+
+struct Output {
+    int code = 0;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(std::FILE* file)
+{
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+struct CommandFixture : ::testing::Test {
+    SampleServer sample;
+
+    Output run(std::vector<std::string> arguments, bool json = false)
+    {
+        platform::CommandLine line;
+        line.arguments = std::move(arguments);
+        line.json = json;
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        Output output;
+        output.code = runCommand(line, sample.environment(), out, err);
+        output.out = readAll(out);
+        output.err = readAll(err);
+        return output;
+    }
+};
+
+} // namespace
+
+using Command = CommandFixture;
+
+TEST_F(Command, CountsPrintsBothNumbers)
+{
+    Output output = run({"counts"});
+    EXPECT_EQ(output.code, 0);
+    EXPECT_EQ(output.out, "pages: 3\nentries: 58\n");
+    EXPECT_EQ(run({"counts"}, true).out, "{\"pages\": 3, \"entries\": 58}\n");
+    sample.server.setStatus("/303/index.html", 404);
+    output = run({"counts"});
+    EXPECT_EQ(output.code, 3);
+    EXPECT_EQ(output.out, "pages: -1\nentries: -1\n");
+}
+
+TEST_F(Command, PageStoresEveryArticleAndListsThem)
+{
+    Output output = run({"page", "2"});
+    EXPECT_EQ(output.code, 0);
+    const auto articles = sample.site.articlesOfPage(2);
+    std::string expected;
+    for (std::size_t i = 0; i < articles.size(); ++i)
+        expected += std::to_string(i + 1) + "\t" + articles[i].date + "\t" + utf8(articles[i].title) + "\tstored\n";
+    EXPECT_EQ(output.out, expected);
+    EXPECT_EQ(sample.articleRequests(), 20);
+
+    // Stored ones are not downloaded again; one that fails is reported and sets exit code 4.
+    sample.server.setStatus(articles[3].path, 404);
+    const SiteAccessor site(sample.environment());
+    std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[3].title)));
+    output = run({"page", "2"}, true);
+    EXPECT_EQ(output.code, 4);
+    EXPECT_EQ(sample.articleRequests(), 21);
+    EXPECT_NE(output.out.find("{\"number\": 4, \"date\": \"" + articles[3].date + "\", \"title\": \"" +
+                              utf8(articles[3].title) + "\", \"href\": \"" + utf8(articles[3].href) +
+                              "\", \"state\": \"failed\"}"),
+              std::string::npos);
+    EXPECT_EQ(run({"page", "9"}).code, 3);
+}
+
+TEST_F(Command, ShowPrintsTheArticleAndReadsStoredOnesWithoutARequest)
+{
+    const sample::SampleArticle article = sample.site.articlesOfPage(1)[1];
+    Output output = run({"show", "1", "2"});
+    EXPECT_EQ(output.code, 0);
+    EXPECT_TRUE(output.out.starts_with(utf8(article.title) + "\n" + article.date + "\n作者未知\n"));
+    EXPECT_TRUE(output.out.ends_with(utf8(article.disclaimer) + "\n"));
+    EXPECT_EQ(sample.articleRequests(), 1);
+    EXPECT_EQ(run({"show", "1", "2"}).out, output.out);
+    EXPECT_EQ(sample.articleRequests(), 1);
+
+    output = run({"show", "1", "99"});
+    EXPECT_EQ(output.code, 1);
+    EXPECT_EQ(output.err, "文章獲取失敗，請聯繫開發者解決\n");
+}
+
+TEST_F(Command, ArchiveStoresEverythingOnceAndResumes)
+{
+    Output output = run({"archive"}, true);
+    EXPECT_EQ(output.code, 0);
+    EXPECT_EQ(sample.articleRequests(), 58);
+    EXPECT_NE(output.out.find("\"pages\": 3, \"pagesFailed\": 0, \"entries\": 58, \"storedBefore\": 0, \"downloaded\": 58, "
+                              "\"failed\": 0"),
+              std::string::npos);
+    EXPECT_NE(output.err.find("page 2/3: 20 entries, 0 stored before, 20 downloaded, 0 failed\n"), std::string::npos);
+
+    output = run({"archive", "2-3"});
+    EXPECT_EQ(output.code, 0);
+    EXPECT_EQ(sample.articleRequests(), 58);
+    EXPECT_NE(output.err.find("done: pages 2, entries 38, stored before 38, downloaded now 0, failed 0"),
+              std::string::npos);
+}
+
+TEST_F(Command, UsageErrorsExitTwoWithHelp)
+{
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {"fetch"}, {"page"}, {"page", "0"}, {"page", "x"}, {"page", "1", "2"}, {"show", "1"},
+             {"archive", "3-2"}, {"archive", "a-b"}, {"archive", "1-"}, {"counts", "1"}}) {
+        const Output output = run(words);
+        EXPECT_EQ(output.code, 2) << words.front();
+        EXPECT_TRUE(output.err.starts_with("varnholt: ")) << words.front();
+        EXPECT_NE(output.err.find("Usage: varnholt"), std::string::npos);
+    }
+    EXPECT_EQ(sample.server.totalRequests(), 0);
+}

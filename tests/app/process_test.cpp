@@ -1,0 +1,125 @@
+// The program as a process: no display, and an archive stopped by Ctrl-C that resumes.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+using testing_support::SampleServer;
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    int outputFd = -1;
+};
+
+// Starts the program with `arguments` and the given environment; its standard output and error go to one pipe.
+Child start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        std::vector<char*> argv{const_cast<char*>(VARNHOLT_BINARY)};
+        for (const std::string& word : arguments)
+            argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (const std::string& variable : environment)
+            envp.push_back(const_cast<char*>(variable.c_str()));
+        envp.push_back(nullptr);
+        execve(VARNHOLT_BINARY, argv.data(), envp.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    return {pid, fds[0]};
+}
+
+struct Finished {
+    int code = -1;
+    std::string output;
+};
+
+Finished finish(Child child)
+{
+    Finished finished;
+    char buffer[4096];
+    for (ssize_t n; (n = read(child.outputFd, buffer, sizeof buffer)) > 0;)
+        finished.output.append(buffer, static_cast<std::size_t>(n));
+    close(child.outputFd);
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    finished.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return finished;
+}
+
+std::vector<std::string> plainEnvironment()
+{
+    return {"PATH=/usr/bin:/bin", "HOME=/tmp", "LANG=C.UTF-8"};
+}
+
+} // namespace
+
+TEST(Process, WithoutADisplayTheWindowIsNotTriedAndTheCommandsAreNamed)
+{
+    const Finished finished = finish(start({}, plainEnvironment()));
+    EXPECT_EQ(finished.code, 2);
+    EXPECT_EQ(finished.output,
+              "varnholt: no display found; without one, use a command, for example 'scripts/run page 1 --demo' or "
+              "'varnholt --help'\n");
+}
+
+TEST(Process, ArchiveStoppedByCtrlCLeavesCompleteFilesAndResumes)
+{
+    SampleServer sample;
+    sample.server.setResponseDelay(std::chrono::milliseconds(60));
+    const std::vector<std::string> arguments{"archive", "--site", sample.server.baseAddress(), "--store",
+                                             sample.store.path()};
+    const Child child = start(arguments, plainEnvironment());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const auto interrupted = std::chrono::steady_clock::now();
+    kill(child.pid, SIGINT);
+    const Finished stopped = finish(child);
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(2));
+    EXPECT_EQ(stopped.code, 130) << stopped.output;
+    EXPECT_NE(stopped.output.find("interrupted: pages "), std::string::npos) << stopped.output;
+
+    const SiteAccessor site(sample.environment());
+    const auto complete = [&] {
+        int stored = 0;
+        for (const sample::SampleArticle& article : sample.site.articles()) {
+            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
+            if (!content)
+                continue;
+            ++stored;
+            EXPECT_TRUE(content->ends_with(article.disclaimer));
+        }
+        return stored;
+    };
+    const int storedAtStop = complete();
+    EXPECT_GT(storedAtStop, 0);
+    EXPECT_LT(storedAtStop, 58);
+    const int requestsAtStop = sample.articleRequests();
+
+    sample.server.setResponseDelay(std::chrono::milliseconds(0));
+    const Finished resumed = finish(start(arguments, plainEnvironment()));
+    EXPECT_EQ(resumed.code, 0) << resumed.output;
+    EXPECT_EQ(complete(), 58);
+    // Only what was missing was downloaded (one may have been cut off in flight).
+    EXPECT_LE(sample.articleRequests() - requestsAtStop, 58 - storedAtStop + 1);
+    for (const std::string& file : sample.store.files())
+        EXPECT_TRUE(file.ends_with(".txt") || file.ends_with(".html")) << file;
+}
+#endif
