@@ -2,6 +2,7 @@
 #include "matching/gbk_text.h"
 
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 
 namespace matching {
@@ -16,21 +17,28 @@ std::size_t characterLength(std::string_view text, std::size_t index)
     return 1;
 }
 
+bool isCharacterBoundary(std::string_view text, std::size_t index)
+{
+    if (index == 0 || index >= text.size())
+        return true;
+    // A byte that cannot lead a double-byte character always ends one: the position after it is a boundary. From
+    // there, lead-range bytes pair up, so the parity of the run before `index` decides.
+    std::size_t run = 0;
+    while (run < index && isLeadByte(static_cast<unsigned char>(text[index - 1 - run])))
+        ++run;
+    if (run % 2 == 0)
+        return true;
+    // `index - 1` starts a character: `index` is its trail unless that byte cannot be one.
+    return !isTrailByte(static_cast<unsigned char>(text[index]));
+}
+
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t from)
 {
     if (needle.empty())
         return std::string_view::npos;
-    // A needle that starts with a byte below 0x40 can only match at a boundary: no trail byte is that low.
-    const bool anyPositionIsBoundary = static_cast<unsigned char>(needle[0]) < 0x40;
-    std::size_t boundary = from;
     for (std::size_t candidate = text.find(needle, from); candidate != std::string_view::npos;
          candidate = text.find(needle, candidate + 1)) {
-        if (anyPositionIsBoundary)
-            return candidate;
-        // Walk the character boundaries up to the candidate; over the whole search this walk is linear.
-        while (boundary < candidate)
-            boundary += characterLength(text, boundary);
-        if (boundary == candidate)
+        if (isCharacterBoundary(text, candidate))
             return candidate;
     }
     return std::string_view::npos;
@@ -57,17 +65,33 @@ Text eraseByte(std::string_view text, char byte)
     assert(static_cast<unsigned char>(byte) < 0x40 && "eraseByte works only for bytes that are never trail bytes");
     Text kept;
     kept.resize(text.size());
-    std::size_t out = 0;
-    std::size_t copied = 0;
-    // memchr finds the next byte to drop; the stretch before it is copied in one go.
-    while (copied < text.size()) {
-        const void* hit = std::memchr(text.data() + copied, byte, text.size() - copied);
-        const std::size_t found = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
-        std::memcpy(kept.data() + out, text.data() + copied, found - copied);
-        out += found - copied;
-        copied = found + 1;
+    char* out = kept.data();
+    const char* in = text.data();
+    const std::size_t size = text.size();
+    const std::uint64_t pattern = 0x0101010101010101ull * static_cast<unsigned char>(byte);
+    std::size_t length = 0;
+    std::size_t i = 0;
+    // Eight bytes at a time: a word without the byte is copied whole, others byte by byte without branches.
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        const std::uint64_t equal = word ^ pattern;
+        const bool hasByte = ((equal - 0x0101010101010101ull) & ~equal & 0x8080808080808080ull) != 0;
+        if (!hasByte) {
+            std::memcpy(out + length, in + i, 8);
+            length += 8;
+            continue;
+        }
+        for (std::size_t k = 0; k < 8; ++k) {
+            out[length] = in[i + k];
+            length += in[i + k] != byte;
+        }
     }
-    kept.resize(out);
+    for (; i < size; ++i) {
+        out[length] = in[i];
+        length += in[i] != byte;
+    }
+    kept.resize(length);
     return kept;
 }
 

@@ -17,6 +17,9 @@ constexpr bool isTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 
 /// The byte length (1 or 2) of the character that starts at 0-based `index`; 0 at or past the end.
 std::size_t characterLength(std::string_view text, std::size_t index);
 
+/// Whether 0-based `index` starts a character (or is the end): false only inside a double-byte character.
+bool isCharacterBoundary(std::string_view text, std::size_t index);
+
 /// The 0-based position of the first occurrence of `needle` at or after `from` that starts on a character boundary
 /// (never inside a double-byte character), or npos. `from` must be a character boundary.
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t from = 0);

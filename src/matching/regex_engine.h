@@ -18,19 +18,32 @@ struct CompiledCode;
 class EngineSubject {
 public:
     explicit EngineSubject(std::string_view bytes);
+    ~EngineSubject();
+    EngineSubject(const EngineSubject&) = delete;
+    EngineSubject& operator=(const EngineSubject&) = delete;
 
     std::string_view bytes() const { return text; }
-    std::size_t unitCount() const { return units.size(); }
-    const std::uint32_t* unitData() const { return units.data(); }
+    std::size_t unitCount() const { return count; }
+    const std::uint32_t* unitData() const { return units; }
     /// The 0-based byte offset where unit `unit` starts; `unitCount()` gives the byte length.
-    std::size_t byteOfUnit(std::size_t unit) const { return offsets.empty() ? unit : offsets[unit]; }
+    std::size_t byteOfUnit(std::size_t unit) const { return identity ? unit : offsets[unit]; }
     /// The unit that holds 0-based byte `byte` (the byte length gives `unitCount()`).
     std::size_t unitOfByte(std::size_t byte) const;
 
+    /// A reusable block of units; the pool of the thread keeps a few of them.
+    struct Buffer {
+        std::unique_ptr<std::uint32_t[]> data;
+        std::size_t capacity = 0;
+    };
+
 private:
     std::string_view text;
-    std::vector<std::uint32_t> units;
-    std::vector<std::uint32_t> offsets; // empty when every unit is one byte
+    Buffer unitBuffer;
+    Buffer offsetBuffer;
+    const std::uint32_t* units = nullptr;
+    const std::uint32_t* offsets = nullptr; // unit start offsets and the byte length; unused when identity
+    std::size_t count = 0;
+    bool identity = true;
 };
 
 /// The outcome of one search: the match and its capturing groups as unit offsets into the subject.

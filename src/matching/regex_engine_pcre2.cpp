@@ -7,6 +7,8 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -21,25 +23,108 @@ struct CompiledCode {
 
 namespace {
 
-void appendUnits(std::string_view bytes, std::vector<std::uint32_t>& units, std::vector<std::uint32_t>* offsets)
+// Maps GBK bytes to one unit per character into `units` (room for bytes.size() units) and, when `offsets` is given,
+// each unit's byte offset followed by the byte length (room for bytes.size() + 1). Returns the unit count. Eight
+// ASCII bytes at a time where they come in runs, as mark-up mostly does.
+template <bool WithOffsets>
+std::size_t mapUnits(std::string_view bytes, std::uint32_t* units, std::uint32_t* offsets)
 {
-    units.reserve(bytes.size());
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    for (std::size_t i = 0; i < size;) {
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < size) {
+        if (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            const std::uint64_t high = word & 0x8080808080808080ull;
+            // Eight bytes of 0x81-0xFE starting on a character are four double-byte characters, as Chinese text is:
+            // swap the bytes of each 16-bit lane to get (lead << 8) | trail.
+            if constexpr (std::endian::native == std::endian::little) {
+                const std::uint64_t bit7Clear = ~word & 0x8080808080808080ull;
+                const std::uint64_t low7 = word & 0x7F7F7F7F7F7F7F7Full;
+                const bool any80 = ((low7 - 0x0101010101010101ull) & ~low7 & 0x8080808080808080ull) != 0;
+                const std::uint64_t inverted = ~word & 0x7F7F7F7F7F7F7F7Full;
+                const bool anyFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+                if (bit7Clear == 0 && !any80 && !anyFF) {
+                    const std::uint64_t swapped =
+                        ((word & 0x00FF00FF00FF00FFull) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFull);
+                    for (std::size_t k = 0; k < 4; ++k)
+                        units[count + k] = static_cast<std::uint32_t>((swapped >> (16 * k)) & 0xFFFF);
+                    if constexpr (WithOffsets)
+                        for (std::size_t k = 0; k < 4; ++k)
+                            offsets[count + k] = static_cast<std::uint32_t>(i + 2 * k);
+                    count += 4;
+                    i += 8;
+                    continue;
+                }
+            }
+            // The ASCII bytes before the first high one (all eight when there is none) are units of their own.
+            std::size_t ascii = 8;
+            if (high != 0)
+                ascii = std::endian::native == std::endian::little ? static_cast<std::size_t>(std::countr_zero(high)) / 8 : 0;
+            for (std::size_t k = 0; k < ascii; ++k)
+                units[count + k] = data[i + k];
+            if constexpr (WithOffsets)
+                for (std::size_t k = 0; k < ascii; ++k)
+                    offsets[count + k] = static_cast<std::uint32_t>(i + k);
+            count += ascii;
+            i += ascii;
+            if (ascii == 8)
+                continue;
+        }
         const unsigned char byte = data[i];
-        if (offsets)
-            offsets->push_back(static_cast<std::uint32_t>(i));
+        if constexpr (WithOffsets)
+            offsets[count] = static_cast<std::uint32_t>(i);
         if (isLeadByte(byte) && i + 1 < size && isTrailByte(data[i + 1])) {
-            units.push_back((static_cast<std::uint32_t>(byte) << 8) | data[i + 1]);
+            units[count++] = (static_cast<std::uint32_t>(byte) << 8) | data[i + 1];
             i += 2;
         } else {
-            units.push_back(byte);
+            units[count++] = byte;
             i += 1;
         }
     }
-    if (offsets)
-        offsets->push_back(static_cast<std::uint32_t>(size));
+    if constexpr (WithOffsets)
+        offsets[count] = static_cast<std::uint32_t>(size);
+    return count;
+}
+
+std::vector<std::uint32_t> patternUnits(const Text& pattern)
+{
+    std::vector<std::uint32_t> units(pattern.size());
+    units.resize(mapUnits<false>(pattern, units.data(), nullptr));
+    return units;
+}
+
+// Unit buffers are reused within a thread: fresh ones for every search cost more in page faults than the search.
+class BufferPool {
+public:
+    EngineSubject::Buffer take(std::size_t units)
+    {
+        for (std::size_t i = 0; i < spare.size(); ++i) {
+            if (spare[i].capacity >= units) {
+                EngineSubject::Buffer buffer = std::move(spare[i]);
+                spare.erase(spare.begin() + static_cast<std::ptrdiff_t>(i));
+                return buffer;
+            }
+        }
+        return {std::make_unique_for_overwrite<std::uint32_t[]>(units), units};
+    }
+    void giveBack(EngineSubject::Buffer buffer)
+    {
+        // A few buffers, and none so large that one odd huge page would keep its memory.
+        if (buffer.data && spare.size() < 4 && buffer.capacity <= 4u * 1024 * 1024)
+            spare.push_back(std::move(buffer));
+    }
+
+private:
+    std::vector<EngineSubject::Buffer> spare;
+};
+
+BufferPool& bufferPool()
+{
+    thread_local BufferPool pool;
+    return pool;
 }
 
 // Per-thread match state: match data large enough for any pattern seen, and a JIT stack that grows to 4 MiB.
@@ -103,8 +188,7 @@ public:
 private:
     static std::shared_ptr<const CompiledCode> compile(const Text& pattern, bool caseless)
     {
-        std::vector<std::uint32_t> units;
-        appendUnits(pattern, units, nullptr);
+        const std::vector<std::uint32_t> units = patternUnits(pattern);
         int error = 0;
         PCRE2_SIZE offset = 0;
         pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(units.data()), units.size(),
@@ -152,18 +236,28 @@ Span spanOf(const EngineSubject& subject, long long start, long long count)
 
 } // namespace
 
-EngineSubject::EngineSubject(std::string_view bytes) : text(bytes)
+EngineSubject::EngineSubject(std::string_view bytes)
+    : text(bytes), unitBuffer(bufferPool().take(bytes.size() + 1)), offsetBuffer(bufferPool().take(bytes.size() + 1))
 {
-    const bool ascii = std::none_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    appendUnits(bytes, units, ascii ? nullptr : &offsets);
+    count = mapUnits<true>(bytes, unitBuffer.data.get(), offsetBuffer.data.get());
+    units = unitBuffer.data.get();
+    offsets = offsetBuffer.data.get();
+    // Where every character is one byte the offsets are the identity.
+    identity = count == bytes.size();
+}
+
+EngineSubject::~EngineSubject()
+{
+    bufferPool().giveBack(std::move(unitBuffer));
+    bufferPool().giveBack(std::move(offsetBuffer));
 }
 
 std::size_t EngineSubject::unitOfByte(std::size_t byte) const
 {
-    if (offsets.empty())
-        return std::min(byte, units.size());
-    const auto next = std::upper_bound(offsets.begin(), offsets.end(), static_cast<std::uint32_t>(byte));
-    return static_cast<std::size_t>(next - offsets.begin()) - 1;
+    if (identity)
+        return std::min(byte, count);
+    const std::uint32_t* next = std::upper_bound(offsets, offsets + count + 1, static_cast<std::uint32_t>(byte));
+    return static_cast<std::size_t>(next - offsets) - 1;
 }
 
 Text SearchResult::matchText(const EngineSubject& subject, long long& position) const

@@ -5,6 +5,7 @@
 #include "matching/pattern_matcher.h"
 #include "platform/http_client.h"
 #include "platform/window_port.h"
+#include "site/listing.h"
 #include "site/site_texts.h"
 
 #include <charconv>
@@ -105,27 +106,10 @@ int SiteAccessor::loadCatalog(int page, Catalog& catalog) const
     if (!bytes.empty())
         platform::writeWholeFile(listingFilePath(page), bytes);
 
-    Text text = matching::eraseByte(bytes, ' ');
-    text = matching::eraseAll(text, "\r\n\r\n");
-    text = matching::eraseByte(text, '\t');
-    text = matching::eraseAll(text, "\r\n\r\n");
-    if (text.empty())
-        return -1;
-
-    matching::PatternMatcher matcher;
-    matching::MatchTable table;
-    if (matcher.findAll(std::move(text), site::entryPattern(), table) <= 0 || table.columns() < 4)
-        return -5;
-
     std::vector<CatalogEntry> entries;
-    entries.reserve(static_cast<std::size_t>(table.rows()));
-    for (int row = 1; row <= table.rows(); ++row) {
-        CatalogEntry entry;
-        entry.title = table.at(row, 4);
-        entry.href = table.at(row, 3);
-        entry.date = table.at(row, 2);
-        entries.push_back(std::move(entry));
-    }
+    const int found = site::extractListingEntries(bytes, entries);
+    if (found <= 0)
+        return found;
     catalog.replaceAll(std::move(entries));
-    return catalog.count();
+    return found;
 }
