@@ -8,7 +8,7 @@
 
 platform::Path SiteAccessor::articleFilePath(const Text& title) const
 {
-    return platform::joinPath(categoryFolder(), articles::articleFileName(title));
+    return platform::joinPath(categoryPath, articles::articleFileName(title));
 }
 
 Text SiteAccessor::fetchArticleText(const Text& address, CatalogEntry* entry) const

@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -116,8 +117,14 @@ Path runningDirectory()
 
 bool exists(const Path& path)
 {
+#ifdef _WIN32
     std::error_code error;
     return fs::exists(nativePath(path), error);
+#else
+    // One system call, without building a std::filesystem::path: a stored page tests twenty names in a row.
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0;
+#endif
 }
 
 void ensureDirectory(const Path& path)

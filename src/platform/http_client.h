@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 namespace platform {
 
@@ -40,6 +41,10 @@ struct DownloadResult {
     /// Whether a later attempt may succeed: time-outs, broken connections, 429 and 5xx.
     bool isTransient() const;
 };
+
+/// Trusts the certificate authorities in this PEM file instead of the system's (a site with a private authority,
+/// and tests). Call before downloads start.
+void setCertificateAuthorityFile(const std::string& path);
 
 /// Must be called once, before any other thread starts.
 void initNetworking();

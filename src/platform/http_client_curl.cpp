@@ -141,7 +141,16 @@ long milliseconds(std::chrono::milliseconds value)
     return static_cast<long>(value.count());
 }
 
+std::mutex authorityMutex;
+std::string authorityFile;
+
 } // namespace
+
+void setCertificateAuthorityFile(const std::string& path)
+{
+    std::lock_guard lock(authorityMutex);
+    authorityFile = path;
+}
 
 bool DownloadResult::isTransient() const
 {
@@ -199,6 +208,11 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    {
+        std::lock_guard lock(authorityMutex);
+        if (!authorityFile.empty())
+            curl_easy_setopt(curl, CURLOPT_CAINFO, authorityFile.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &receive);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);

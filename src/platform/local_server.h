@@ -18,13 +18,15 @@ namespace platform {
 class LocalServer {
 public:
     LocalServer();
+    /// Serves over https with the certificate and key in these PEM files.
+    LocalServer(const std::string& certificateFile, const std::string& keyFile);
     ~LocalServer();
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
 
     /// Whether the server is listening.
     bool isRunning() const;
-    /// "http://127.0.0.1:PORT", without a trailing slash.
+    /// "http://127.0.0.1:PORT" (https for a TLS server), without a trailing slash.
     std::string baseAddress() const;
     int port() const;
 
@@ -38,6 +40,9 @@ public:
     /// Waits this long before answering each page request.
     void setResponseDelay(std::chrono::milliseconds delay);
     void setHugeBodyBytes(std::size_t bytes);
+    /// Whether pages may be sent compressed to a client that accepts it (the default). Compressing costs the server
+    /// milliseconds per page, which benchmarks of the client leave out.
+    void setCompression(bool enabled);
 
     /// Requests received for `path`, and for all paths.
     int requestCount(const std::string& path) const;
@@ -45,6 +50,7 @@ public:
     void resetCounts();
 
 private:
+    void start();
     struct Impl;
     std::unique_ptr<Impl> impl;
 };

@@ -18,6 +18,7 @@ SiteEnvironment SiteEnvironment::standard()
 SiteAccessor::SiteAccessor(SiteEnvironment environment)
     : indexPageAddress(environment.siteAddress + std::string(site::IndexPagePath)), environment(std::move(environment))
 {
+    categoryPath = platform::joinPath(rootFolder(), std::string(site::CategoryFolderName));
     prepareFolders();
 }
 
@@ -28,7 +29,7 @@ platform::Path SiteAccessor::rootFolder() const
 
 platform::Path SiteAccessor::categoryFolder() const
 {
-    return platform::joinPath(rootFolder(), std::string(site::CategoryFolderName));
+    return categoryPath;
 }
 
 platform::Path SiteAccessor::listingFolder() const

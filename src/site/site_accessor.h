@@ -73,4 +73,5 @@ private:
     int queryCount(const Text& pattern) const;
 
     SiteEnvironment environment;
+    platform::Path categoryPath; // built once: every article file lies in it
 };

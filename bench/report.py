@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Turns the benchmark results in the given folder into the Markdown tables of docs/performance.md."""
+import json
+import os
+import sys
+
+folder = sys.argv[1]
+
+
+def medians(path):
+    with open(path) as f:
+        data = json.load(f)
+    result = {}
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name", "median") != "median":
+            continue
+        name = b.get("run_name", b["name"]).split("/iterations")[0].replace("_median", "")
+        scale = {"ns": 1e-3, "us": 1, "ms": 1e3}[b["time_unit"]]
+        result[name] = b["real_time"] * scale  # microseconds
+    return result
+
+
+extraction = medians(os.path.join(folder, "extraction.json"))
+python = {}
+with open(os.path.join(folder, "python.jsonl")) as f:
+    for line in f:
+        row = json.loads(line)
+        python[(row["job"], row["input"], row["variant"])] = (row["median_us"], row["bytes"])
+
+print("### Extraction (median µs; MB/s)\n")
+print("| job | input | ours | MB/s | Python re, decoded | ratio | Python re, bytes | ratio | memcpy |")
+print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
+for (job, name, variant), (decoded_us, size) in python.items():
+    if variant != "python-decoded":
+        continue
+    ours = extraction.get(f"{job}/extract/{name}")
+    floor = extraction.get(f"{job}/memcpy/{name}")
+    raw_us = python[(job, name, "python-bytes")][0]
+    print(f"| {job} | {name} | {ours:.0f} | {size / ours:.0f} | {decoded_us:.0f} | {decoded_us / ours:.1f}× | "
+          f"{raw_us:.0f} | {raw_us / ours:.1f}× | {floor:.1f} |")
+
+io = medians(os.path.join(folder, "io.json"))
+print("\n### Downloads and the stored case (median)\n")
+print("| benchmark | median | floor | ratio |")
+print("|---|---:|---:|---:|")
+for name, us in io.items():
+    if name.startswith("downloads/"):
+        floor = 40 if "twoWorker" in name else 400
+        print(f"| {name} | {us / 1000:.1f} ms | {floor} ms | {us / 1000 / floor:.3f} |")
+    else:
+        print(f"| {name} | {us:.1f} µs | | |")
+
+with open(os.path.join(folder, "startup.json")) as f:
+    startup = json.load(f)
+print("\n### Start-up and memory\n")
+print("| measure | value |")
+print("|---|---:|")
+print(f"| process start to shown window with both counts (median of 15) | {startup['startup_ms_median']:.0f} ms |")
+print(f"| resident memory after a page of twenty articles | {startup['resident_mib_after_page']:.1f} MiB |")

@@ -1,0 +1,73 @@
+// Start-up and memory probe, timed from outside by bench/run:
+//   startup_probe serve              serves the sample site on 127.0.0.1 and prints its address; ends with stdin
+//   startup_probe start ADDRESS DIR  opens the window and reads both counts, then ends
+//   startup_probe page ADDRESS DIR   as start, then loads page 1 with all its articles and prints the resident KiB
+#include "app/catalog.h"
+#include "app/reader.h"
+#include "app/window_definition.h"
+#include "platform/file_system.h"
+#include "platform/http_client.h"
+#include "platform/local_server.h"
+#include "platform/threads.h"
+#include "platform/window.h"
+#include "site/sample_site.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+int serve()
+{
+    platform::LocalServer server;
+    sample::SampleSite(server.baseAddress()).serveOn(server);
+    std::cout << server.baseAddress() << std::endl;
+    std::string ignored;
+    while (std::getline(std::cin, ignored)) {
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    platform::initNetworking();
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "serve")
+        return serve();
+    if (argc < 4)
+        return 2;
+    Catalog catalog;
+    platform::Application application(argc, argv);
+    platform::Window window(windowDefinition());
+    Reader reader{window.port(), catalog, {platform::download, argv[3], argv[2]},
+                  [](std::function<void()> work) { platform::startDetached(std::move(work)); }};
+    window.setHandlers({[&] { onPageSelected(reader); }, [&] { onEntrySelected(reader); },
+                        [&] { onArticleSelected(reader); }});
+    window.show();
+    onWindowCreated(reader);
+    platform::Application::processEvents();
+    if (window.port().itemCount(platform::Control::PageList) == 0)
+        return 3;
+    if (mode == "page") {
+        window.userSelects(platform::Control::PageList, 0);
+        platform::waitForDetachedThreads(std::chrono::seconds(30));
+        platform::Application::processEvents();
+        std::cout << residentKiB() << std::endl;
+    }
+    return 0;
+}
