@@ -2,6 +2,7 @@
 // The inputs come from bench/make_inputs.py; VARNHOLT_BENCH_INPUTS names their folder.
 #include "articles/article_text.h"
 #include "platform/file_system.h"
+#include "platform/threads.h"
 #include "site/listing.h"
 
 #include <benchmark/benchmark.h>
@@ -87,4 +88,11 @@ const int registered = registerAll();
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    platform::initProcess();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

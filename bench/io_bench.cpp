@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/http_client.h"
 #include "platform/local_server.h"
+#include "platform/threads.h"
 #include "site/site_accessor.h"
 
 #include <benchmark/benchmark.h>
@@ -165,7 +166,7 @@ const int registered = registerAll();
 
 int main(int argc, char** argv)
 {
-    platform::initNetworking();
+    platform::initProcess();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -45,7 +45,7 @@ int serve()
 
 int main(int argc, char** argv)
 {
-    platform::initNetworking();
+    platform::initProcess();
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "serve")
         return serve();

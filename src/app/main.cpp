@@ -45,7 +45,7 @@ int runWindow(int argc, char** argv, const SiteEnvironment& environment)
 
 int main(int argc, char** argv)
 {
-    platform::initNetworking();
+    platform::initProcess();
     const platform::CommandLine line = platform::parseCommandLine(argc, argv);
     if (!line.error.empty()) {
         std::fprintf(stderr, "varnholt: %s\n\n%s", line.error.c_str(), platform::helpText(describeDefaultStore()).c_str());

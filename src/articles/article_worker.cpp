@@ -34,9 +34,7 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
             outcome.kind = ArticleOutcome::Kind::NoAddress;
             return outcome;
         }
-        const Text text = site.fetchArticleText(working.href, &working);
-        if (!text.empty()) {
-            working.body = text;
+        if (site.fetchArticleInto(working.href, working)) {
             working.fileText = site.composeFileText(working);
             outcome.content = working.fileText;
             outcome.downloaded = true;

@@ -18,6 +18,20 @@ Text SiteAccessor::fetchArticleText(const Text& address, CatalogEntry* entry) co
     return articles::cleanArticlePage(download(site::resolveAddress(address, indexPageAddress)), entry);
 }
 
+bool SiteAccessor::fetchArticleInto(const Text& address, CatalogEntry& entry) const
+{
+    CatalogEntry filled = entry;
+    filled.author.clear();
+    const Text text = fetchArticleText(address, &filled);
+    // A page of only mark-up comes back whole without filling the entry: stored, it would stand for the article for
+    // ever, since a stored article is never downloaded again.
+    if (text.empty() || filled.author.empty())
+        return false;
+    filled.body = text;
+    entry = std::move(filled);
+    return true;
+}
+
 Text SiteAccessor::composeFileText(const CatalogEntry& entry) const
 {
     Text text;
@@ -46,10 +60,8 @@ int SiteAccessor::loadPageArticles(Catalog& catalog) const
             ++loaded;
             continue;
         }
-        const Text text = fetchArticleText(working.href, &working);
-        if (text.empty())
+        if (!fetchArticleInto(working.href, working))
             continue;
-        working.body = text;
         const Text full = composeFileText(working);
         catalog.replace(number, working);
         // A failed write is not counted: the article is not stored, and the next load tries again.

@@ -30,7 +30,7 @@ public:
     std::string baseAddress() const;
     int port() const;
 
-    /// Serves `body` at `path` (which starts with '/'). Replaces an earlier page at that path.
+    /// Serves `body` at `path` (which starts with '/'). Replaces an earlier page, status or redirect at that path.
     void setPage(const std::string& path, ByteSet body);
     void removePage(const std::string& path);
     /// Answers `path` with a redirect (302) to `target`.

@@ -201,6 +201,7 @@ void LocalServer::setPage(const std::string& path, ByteSet body)
 {
     std::lock_guard lock(impl->mutex);
     impl->statuses.erase(path);
+    impl->redirects.erase(path);
     impl->pages[path] = std::move(body);
 }
 

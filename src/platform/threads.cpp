@@ -1,10 +1,16 @@
 // Detached threads with a live count, so that the program can let them end before it exits.
 #include "platform/threads.h"
 
+#include "platform/http_client.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace platform {
 namespace {
@@ -58,6 +64,15 @@ bool waitForDetachedThreads(std::chrono::milliseconds limit)
     LiveThreads& live = liveThreads();
     std::unique_lock lock(live.mutex);
     return live.ended.wait_for(lock, limit, [&] { return live.count == 0; });
+}
+
+void initProcess()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+#endif
+    initNetworking();
 }
 
 void requestShutdown()

@@ -18,6 +18,11 @@ int runningDetachedThreads();
 /// Waits until no detached thread runs, at most `limit`. Returns whether all had ended.
 bool waitForDetachedThreads(std::chrono::milliseconds limit);
 
+/// Process-wide set-up, once at start before any other thread: networking, and a heap that keeps large blocks for
+/// reuse (pages of megabytes are copied several times while they are cleaned; handing each copy back to the
+/// system and faulting it in again cost more than the cleaning itself).
+void initProcess();
+
 /// Asks every download in flight to stop and every worker to end early. Cannot be taken back.
 /// Safe to call from a signal handler.
 void requestShutdown();

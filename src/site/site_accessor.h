@@ -52,6 +52,10 @@ public:
     /// given and an article was found. An address that is not absolute is resolved against the index page's
     /// address first.
     Text fetchArticleText(const Text& address, CatalogEntry* entry = nullptr) const;
+    /// Downloads the article of `entry` from `address` into a copy and, when article text was found, puts the copy
+    /// with author, body and disclaimer filled in its place and returns true. A page of nothing but mark-up is no
+    /// article: false, as for a failed download, so that it is never stored.
+    bool fetchArticleInto(const Text& address, CatalogEntry& entry) const;
     /// Makes sure every catalog entry has its article file, downloading only the missing ones, strictly one after
     /// the other. Returns how many entries have their file afterwards (a failed write is not counted); -1 for an
     /// empty catalog. Stops early, without counting the rest, when the program is shutting down.

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <random>
 #include <thread>
 
 using testing_support::SampleServer;
@@ -121,5 +123,49 @@ TEST(Process, ArchiveStoppedByCtrlCLeavesCompleteFilesAndResumes)
     EXPECT_LE(sample.articleRequests() - requestsAtStop, 58 - storedAtStop + 1);
     for (const std::string& file : sample.store.files())
         EXPECT_TRUE(file.ends_with(".txt") || file.ends_with(".html")) << file;
+}
+TEST(Process, KilledAtRandomMomentsTheStoreHoldsOnlyCompleteArticlesAndAResumedRunCompletesIt)
+{
+    SampleServer sample;
+    sample.server.setResponseDelay(std::chrono::milliseconds(25));
+    const SiteAccessor site(sample.environment());
+    const auto expectedFile = [](const sample::SampleArticle& article) {
+        return article.title + "\r\n" + article.date + "\r\n" + testing_support::gbk("作者未知") + "\r\n" +
+               article.body + "\r\n" + article.disclaimer;
+    };
+    std::mt19937 random(8122026);
+    int kills = 0;
+    for (int round = 0; round < 24; ++round) {
+        // Half the kills hit a page load, half a whole-category archive; each finds work left to do.
+        const int page = 1 + round % 3;
+        const std::vector<std::string> command =
+            round % 2 ? std::vector<std::string>{"archive"} : std::vector<std::string>{"page", std::to_string(page)};
+        for (const sample::SampleArticle& article : sample.site.articlesOfPage(page))
+            if (random() % 2)
+                std::filesystem::remove(std::filesystem::path(site.articleFilePath(article.title)));
+        std::vector<std::string> arguments = command;
+        for (const std::string& word : {std::string("--site"), sample.server.baseAddress(), std::string("--store"),
+                                        sample.store.path()})
+            arguments.push_back(word);
+        const Child child = start(arguments, plainEnvironment());
+        std::this_thread::sleep_for(std::chrono::milliseconds(30 + random() % 250));
+        kill(child.pid, SIGKILL);
+        const Finished killed = finish(child);
+        kills += killed.code == 128 + SIGKILL;
+        for (const sample::SampleArticle& article : sample.site.articles()) {
+            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
+            if (!content)
+                continue;
+            ASSERT_EQ(*content, expectedFile(article)) << "round " << round;
+        }
+    }
+    EXPECT_GE(kills, 20);
+
+    sample.server.setResponseDelay(std::chrono::milliseconds(0));
+    const Finished resumed = finish(start({"archive", "--site", sample.server.baseAddress(), "--store",
+                                           sample.store.path()}, plainEnvironment()));
+    EXPECT_EQ(resumed.code, 0) << resumed.output;
+    for (const sample::SampleArticle& article : sample.site.articles())
+        EXPECT_EQ(platform::readWholeFile(site.articleFilePath(article.title)).value_or("missing"), expectedFile(article));
 }
 #endif
