@@ -2,7 +2,6 @@
 // The inputs come from bench/make_inputs.py; VARNHOLT_BENCH_INPUTS names their folder.
 #include "articles/article_text.h"
 #include "platform/file_system.h"
-#include "platform/threads.h"
 #include "site/listing.h"
 
 #include <benchmark/benchmark.h>
@@ -87,12 +86,3 @@ int registerAll()
 const int registered = registerAll();
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    platform::initProcess();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -5,7 +5,6 @@
 #include "platform/file_system.h"
 #include "platform/http_client.h"
 #include "platform/local_server.h"
-#include "platform/threads.h"
 #include "site/site_accessor.h"
 
 #include <benchmark/benchmark.h>
@@ -29,18 +28,25 @@ ByteSet articlePage(int number)
     return page + "</div></body></html>";
 }
 
-std::unique_ptr<platform::LocalServer> makeServer(bool https)
+// The server with the twenty pages, or none (and the benchmark skipped) when it cannot run.
+std::unique_ptr<platform::LocalServer> makeServer(bool https, benchmark::State& state)
 {
     std::unique_ptr<platform::LocalServer> server;
     if (https) {
         const char* folder = std::getenv("VARNHOLT_BENCH_TLS");
-        if (!folder)
+        if (!folder) {
+            state.SkipWithError("https needs VARNHOLT_BENCH_TLS");
             return nullptr;
+        }
         const std::string base(folder);
         platform::setCertificateAuthorityFile(base + "/cert.pem");
         server = std::make_unique<platform::LocalServer>(base + "/cert.pem", base + "/key.pem");
     } else {
         server = std::make_unique<platform::LocalServer>();
+    }
+    if (!server->isRunning()) {
+        state.SkipWithError("the server did not start");
+        return nullptr;
     }
     for (int i = 1; i <= Articles; ++i)
         server->setPage("/a/" + std::to_string(i) + ".html", articlePage(i));
@@ -58,11 +64,9 @@ struct Scratch {
 // Twenty downloads in a row on one thread.
 void sequentialDownloads(benchmark::State& state, bool https)
 {
-    const auto server = makeServer(https);
-    if (!server || !server->isRunning()) {
-        state.SkipWithError("no server (https needs VARNHOLT_BENCH_TLS)");
+    const auto server = makeServer(https, state);
+    if (!server)
         return;
-    }
     platform::download(server->baseAddress() + "/a/1.html"); // connection and TLS session made outside the timing
     for (auto _ : state)
         for (int i = 1; i <= Articles; ++i)
@@ -74,11 +78,9 @@ void sequentialDownloads(benchmark::State& state, bool https)
 // The page worker's whole job for twenty missing articles: download, extract, compose, write.
 void pageWorker(benchmark::State& state, bool https)
 {
-    const auto server = makeServer(https);
-    if (!server || !server->isRunning()) {
-        state.SkipWithError("no server (https needs VARNHOLT_BENCH_TLS)");
+    const auto server = makeServer(https, state);
+    if (!server)
         return;
-    }
     Scratch scratch;
     const SiteEnvironment environment{platform::download, scratch.path.string(), server->baseAddress()};
     std::vector<CatalogEntry> entries;
@@ -101,11 +103,9 @@ void pageWorker(benchmark::State& state, bool https)
 // Two article workers one after the other, each on a new thread with its own SiteAccessor.
 void twoWorkers(benchmark::State& state, bool https)
 {
-    const auto server = makeServer(https);
-    if (!server || !server->isRunning()) {
-        state.SkipWithError("no server (https needs VARNHOLT_BENCH_TLS)");
+    const auto server = makeServer(https, state);
+    if (!server)
         return;
-    }
     platform::download(server->baseAddress() + "/a/1.html");
     for (auto _ : state)
         for (int i = 1; i <= 2; ++i)
@@ -163,12 +163,3 @@ int registerAll()
 const int registered = registerAll();
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    platform::initProcess();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
