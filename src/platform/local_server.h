@@ -35,6 +35,8 @@ public:
     void removePage(const std::string& path);
     /// Answers `path` with a redirect (302) to `target`.
     void setRedirect(const std::string& path, const std::string& target);
+    /// Answers the next `count` requests for `path` with `status`, then serves it as before.
+    void setFailures(const std::string& path, int count, int status);
     /// Answers `path` with `status` and an HTML body.
     void setStatus(const std::string& path, int status);
     /// Waits this long before answering each page request.

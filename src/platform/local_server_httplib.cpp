@@ -30,6 +30,7 @@ struct LocalServer::Impl {
     std::map<std::string, ByteSet> pages;
     std::map<std::string, int> statuses;
     std::map<std::string, std::string> redirects;
+    std::map<std::string, std::pair<int, int>> failures; // path -> (remaining, status)
     std::map<std::string, int> counts;
     int total = 0;
     std::chrono::milliseconds delay{0};
@@ -124,6 +125,12 @@ struct LocalServer::Impl {
             response.set_redirect(redirect->second);
             return;
         }
+        if (auto failure = failures.find(path); failure != failures.end() && failure->second.first > 0) {
+            --failure->second.first;
+            response.status = failure->second.second;
+            response.set_content(ErrorPage, "text/html");
+            return;
+        }
         if (const auto status = statuses.find(path); status != statuses.end()) {
             response.status = status->second;
             response.set_content(ErrorPage, "text/html");
@@ -215,6 +222,12 @@ void LocalServer::setRedirect(const std::string& path, const std::string& target
 {
     std::lock_guard lock(impl->mutex);
     impl->redirects[path] = target;
+}
+
+void LocalServer::setFailures(const std::string& path, int count, int status)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->failures[path] = {count, status};
 }
 
 void LocalServer::setStatus(const std::string& path, int status)

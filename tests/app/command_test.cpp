@@ -33,11 +33,12 @@ std::string readAll(std::FILE* file)
 struct CommandFixture : ::testing::Test {
     SampleServer sample;
 
-    Output run(std::vector<std::string> arguments, bool json = false)
+    Output run(std::vector<std::string> arguments, bool json = false, int retries = 2)
     {
         platform::CommandLine line;
         line.arguments = std::move(arguments);
         line.json = json;
+        line.retries = retries;
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         Output output;
@@ -120,6 +121,26 @@ TEST_F(Command, ArchiveStoresEverythingOnceAndResumes)
     EXPECT_EQ(sample.articleRequests(), 58);
     EXPECT_NE(output.err.find("done: pages 2, entries 38, stored before 38, downloaded now 0, failed 0"),
               std::string::npos);
+}
+
+TEST_F(Command, PassingFailuresAreRetriedAndNotFoundIsNot)
+{
+    const auto articles = sample.site.articlesOfPage(3);
+    sample.server.setFailures(articles[0].path, 2, 503);
+    sample.server.setFailures(articles[1].path, 1, 429);
+    sample.server.setFailures(articles[2].path, 5, 404);
+    const Output output = run({"page", "3"});
+    EXPECT_EQ(output.code, 4);
+    EXPECT_EQ(sample.server.requestCount(articles[0].path), 3);
+    EXPECT_EQ(sample.server.requestCount(articles[1].path), 2);
+    EXPECT_EQ(sample.server.requestCount(articles[2].path), 1);
+    EXPECT_NE(output.out.find("\t" + utf8(articles[0].title) + "\tstored\n"), std::string::npos);
+    EXPECT_NE(output.out.find("\t" + utf8(articles[2].title) + "\tfailed\n"), std::string::npos);
+
+    // Without retries a passing failure is a failure.
+    sample.server.setFailures(articles[2].path, 1, 503);
+    EXPECT_EQ(run({"page", "3"}, false, 0).code, 4);
+    EXPECT_EQ(run({"page", "3"}, false, 0).code, 0);
 }
 
 TEST_F(Command, UsageErrorsExitTwoWithHelp)
