@@ -217,7 +217,6 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &progress);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Varnholt/1.0");
 
     const CURLcode code = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);

@@ -91,7 +91,6 @@ struct Window::Impl : WindowModel {
     std::map<std::string, QWidget*> byName;
     WindowHandlers handlers;
     std::array<std::atomic<bool>, ControlCount> pending{};
-    std::atomic<bool> captionPending{false};
     std::array<std::uint64_t, ControlCount> shownVersion{};
     int suppressClickRow = -1;
 
@@ -110,10 +109,21 @@ struct Window::Impl : WindowModel {
             Qt::QueuedConnection);
     }
 
+    void captionChanged() override
+    {
+        QPointer<QWidget> guard(&widget);
+        QMetaObject::invokeMethod(
+            &widget,
+            [this, guard] {
+                if (guard)
+                    widget.setWindowTitle(fromGbk(caption()));
+            },
+            Qt::QueuedConnection);
+    }
+
     void apply(Control control)
     {
         pending[static_cast<std::size_t>(control)].store(false);
-        widget.setWindowTitle(fromGbk(caption()));
         QWidget* target = roles.count(control) ? roles[control] : nullptr;
         if (!target)
             return;
@@ -159,17 +169,23 @@ struct Window::Impl : WindowModel {
             apply(static_cast<Control>(c));
     }
 
+    const std::function<void()>* handlerOf(Control list) const
+    {
+        switch (list) {
+        case Control::PageList: return &handlers.pageSelected;
+        case Control::EntryList: return &handlers.entrySelected;
+        case Control::ArticleList: return &handlers.articleSelected;
+        default: return nullptr;
+        }
+    }
+
     void userChose(Control list, int index)
     {
         if (isDisabled(list))
             return;
         recordUserSelection(list, index);
-        const std::function<void()>& handler = list == Control::PageList    ? handlers.pageSelected
-                                             : list == Control::EntryList   ? handlers.entrySelected
-                                             : list == Control::ArticleList ? handlers.articleSelected
-                                                                            : handlers.pageSelected;
-        if (list != Control::TopicList && handler)
-            handler();
+        if (const std::function<void()>* handler = handlerOf(list); handler && *handler)
+            (*handler)();
     }
 
     void build(const WindowDefinition& definition)
@@ -279,7 +295,7 @@ int Window::height() const { return impl->widget.height(); }
 
 std::string Window::caption() const
 {
-    impl->applyAll();
+    QCoreApplication::processEvents();
     return impl->widget.windowTitle().toStdString();
 }
 

@@ -9,7 +9,7 @@ void WindowModel::setCaption(const Text& caption)
         std::lock_guard lock(mutex);
         windowCaption = caption;
     }
-    changed(Control::TextBox);
+    captionChanged();
 }
 
 Text WindowModel::caption() const

@@ -76,8 +76,10 @@ public:
 protected:
     /// Records a selection the user made in the window, without notifying.
     void recordUserSelection(Control list, int index);
-    /// Called after every change, outside the lock, on the thread that made it.
+    /// Called after every change of a control, outside the lock, on the thread that made it.
     virtual void changed(Control) {}
+    /// Called after the caption changed, likewise.
+    virtual void captionChanged() {}
 
 private:
     static std::size_t slot(Control control) { return static_cast<std::size_t>(control); }
