@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QShortcut>
 #include <QStringList>
 #include <QThread>
 #include <QWidget>
@@ -191,6 +192,10 @@ struct Window::Impl : WindowModel {
     void build(const WindowDefinition& definition)
     {
         widget.setGeometry(definition.left, definition.top, definition.width, definition.height);
+        // The platform's quit keys (Ctrl+Q) close the window, as in every desktop program.
+        auto* quit = new QShortcut(QKeySequence::Quit, &widget);
+        quit->setContext(Qt::WindowShortcut);
+        QObject::connect(quit, &QShortcut::activated, &widget, [this] { widget.close(); });
         const QFont font = controlFont();
         for (const ControlDefinition& control : definition.controls) {
             QWidget* created = nullptr;

@@ -23,8 +23,9 @@ struct Child {
     int outputFd = -1;
 };
 
-// Starts the program with `arguments` and the given environment; its standard output and error go to one pipe.
-Child start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+// Starts `program` with `arguments` and the given environment; its standard output and error go to one pipe.
+Child startProgram(const char* program, const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& environment)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -34,7 +35,7 @@ Child start(const std::vector<std::string>& arguments, const std::vector<std::st
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
         close(fds[0]);
-        std::vector<char*> argv{const_cast<char*>(VARNHOLT_BINARY)};
+        std::vector<char*> argv{const_cast<char*>(program)};
         for (const std::string& word : arguments)
             argv.push_back(const_cast<char*>(word.c_str()));
         argv.push_back(nullptr);
@@ -42,11 +43,17 @@ Child start(const std::vector<std::string>& arguments, const std::vector<std::st
         for (const std::string& variable : environment)
             envp.push_back(const_cast<char*>(variable.c_str()));
         envp.push_back(nullptr);
-        execve(VARNHOLT_BINARY, argv.data(), envp.data());
+        execve(program, argv.data(), envp.data());
         _exit(127);
     }
     close(fds[1]);
     return {pid, fds[0]};
+}
+
+// Starts the program itself.
+Child start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+{
+    return startProgram(VARNHOLT_BINARY, arguments, environment);
 }
 
 struct Finished {
@@ -167,5 +174,65 @@ TEST(Process, KilledAtRandomMomentsTheStoreHoldsOnlyCompleteArticlesAndAResumedR
     EXPECT_EQ(resumed.code, 0) << resumed.output;
     for (const sample::SampleArticle& article : sample.site.articles())
         EXPECT_EQ(platform::readWholeFile(site.articleFilePath(article.title)).value_or("missing"), expectedFile(article));
+}
+
+// A real window on a virtual X display, driven like a user: choose a page, then press Ctrl+Q while the page worker
+// and its downloads run.
+TEST(Process, WindowClosedWhileWorkersRunEndsWithExitCodeZeroWithinTwoSeconds)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "a timing test: it runs in the plain build";
+#endif
+    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
+        GTEST_SKIP() << "needs Xvfb and xdotool (scripts/test installs them)";
+    const std::string display = ":" + std::to_string(70 + getpid() % 200);
+    const Child server = startProgram("/usr/bin/Xvfb", {display, "-screen", "0", "800x700x24", "-nolisten", "tcp"},
+                                      plainEnvironment());
+    std::vector<std::string> environment = plainEnvironment();
+    environment.push_back("DISPLAY=" + display);
+    const auto tool = [&](const std::vector<std::string>& arguments) {
+        return finish(startProgram("/usr/bin/xdotool", arguments, environment));
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    SampleServer sample;
+    sample.server.setResponseDelay(std::chrono::milliseconds(200));
+    const SiteAccessor site(sample.environment());
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 20; ++round) {
+        // Every round starts with nothing stored, so that the page worker is downloading when the window closes.
+        for (const sample::SampleArticle& article : sample.site.articles())
+            std::filesystem::remove(std::filesystem::path(site.articleFilePath(article.title)));
+        const int requestsBefore = sample.articleRequests();
+        const Child child = start({"--site", sample.server.baseAddress(), "--store", sample.store.path()}, environment);
+        const Finished found = tool({"search", "--sync", "--onlyvisible", "--name", "Varnholt"});
+        ASSERT_EQ(found.code, 0) << found.output;
+        const std::string window = found.output.substr(0, found.output.find('\n'));
+        // The window shows before its page list is filled: the two counts take two answers of 200 ms.
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        // The page list sits at 40, 96 in the window at 50, 50: open it and take a page.
+        tool({"mousemove", "120", "160", "click", "1"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        tool({"key", "Down", "Return"});
+        // The listing page takes 200 ms; then the page worker downloads one article every 200 ms.
+        std::this_thread::sleep_for(std::chrono::milliseconds(350 + random() % 500));
+        tool({"windowfocus", "--sync", window});
+        tool({"key", "ctrl+q"});
+        const auto closed = std::chrono::steady_clock::now();
+        const Finished ended = finish(child);
+        EXPECT_GT(sample.articleRequests(), requestsBefore)
+            << "round " << round << ": no page was loading; index requests " << sample.server.requestCount("/303/index.html")
+            << ", total " << sample.server.totalRequests() << "; " << ended.output;
+        EXPECT_EQ(ended.code, 0) << "round " << round << ": " << ended.output;
+        EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(2)) << "round " << round;
+        for (const sample::SampleArticle& article : sample.site.articles()) {
+            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
+            if (!content)
+                continue;
+            EXPECT_TRUE(content->ends_with(article.disclaimer)) << "round " << round;
+        }
+    }
+    kill(server.pid, SIGTERM);
+    finish(server);
 }
 #endif
