@@ -105,7 +105,8 @@ struct CommandDownloads {
             return {};
         platform::DownloadResult result = platform::fetch(address);
         for (int attempt = 1; attempt <= retries && result.isTransient(); ++attempt) {
-            if (!pause(std::chrono::milliseconds(500) * (1 << (attempt - 1))))
+            // 0.5 s, 1 s, 2 s, ... and at most 16 s between attempts.
+            if (!pause(std::chrono::milliseconds(500) * (1 << std::min(attempt - 1, 5))))
                 break;
             result = platform::fetch(address);
         }
