@@ -336,6 +336,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     // Commands download through the retrying, pausing and counting wrapper.
     SiteEnvironment commandEnvironment = environment;
     commandEnvironment.download = [downloads](const Text& address) { return (*downloads)(address); };
+    SiteAccessor(commandEnvironment).removeInterruptedWrites();
 
     if (command == "counts") {
         if (operands != 0)

@@ -3,7 +3,6 @@
 
 #include "app/messages.h"
 #include "articles/article_worker.h"
-#include "platform/file_system.h"
 #include "site/site_texts.h"
 
 #include <string>
@@ -40,9 +39,7 @@ void onEntryChosen(Reader& reader, Control chosen, Control other)
 void onWindowCreated(Reader& reader)
 {
     const SiteAccessor site(reader.environment);
-    // Temporary files of writes that a crash or kill interrupted.
-    platform::removeStaleTemporaryFiles(site.categoryFolder());
-    platform::removeStaleTemporaryFiles(site.listingFolder());
+    site.removeInterruptedWrites();
     reader.window.setCaption(messages::windowCaption());
     reader.window.clearItems(Control::TopicList);
     reader.window.addItem(Control::TopicList, site::categoryName(), 1);

@@ -50,8 +50,7 @@ int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const
                      int number)
 {
     const SiteAccessor site(environment);
-    if (number < 1 || number > catalog.count())
-        return 0;
+    // A number outside the catalog comes back as OutOfRange: the range test and the copy are one locked step.
     const ArticleOutcome outcome = obtainArticle(
         site, catalog, number, [&] { return window.itemText(platform::Control::ArticleList, number - 1); });
     switch (outcome.kind) {

@@ -360,10 +360,6 @@ void Window::userSelects(Control list, int index)
     }
 }
 
-} // namespace platform
-
-namespace platform {
-
 bool hasDisplay()
 {
 #if defined(_WIN32) || defined(__APPLE__)

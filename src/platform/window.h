@@ -93,10 +93,6 @@ private:
     std::unique_ptr<Impl> impl;
 };
 
-} // namespace platform
-
-namespace platform {
-
 /// Whether a window can be shown: a display is named (DISPLAY, WAYLAND_DISPLAY) or a platform plugin is chosen
 /// (QT_QPA_PLATFORM). Always true where windows need no display server.
 bool hasDisplay();

@@ -73,11 +73,7 @@ int WindowModel::selectionIndex(Control list) const
 
 void WindowModel::setSelectionIndex(Control list, int index)
 {
-    {
-        std::lock_guard lock(mutex);
-        ControlState& state = controls[slot(list)];
-        state.selection = index >= 0 && index < static_cast<int>(state.items.size()) ? index : -1;
-    }
+    recordUserSelection(list, index);
     changed(list);
 }
 

@@ -1,7 +1,6 @@
 // SiteAccessor: listing-page addresses, downloads, the two counts and the listing entries.
 #include "site/site_accessor.h"
 
-#include "matching/gbk_text.h"
 #include "matching/pattern_matcher.h"
 #include "platform/http_client.h"
 #include "platform/window_port.h"
@@ -47,6 +46,12 @@ void SiteAccessor::prepareFolders() const
     platform::ensureDirectory(rootFolder());
     platform::ensureDirectory(categoryFolder());
     platform::ensureDirectory(listingFolder());
+}
+
+void SiteAccessor::removeInterruptedWrites() const
+{
+    platform::removeStaleTemporaryFiles(categoryFolder());
+    platform::removeStaleTemporaryFiles(listingFolder());
 }
 
 ByteSet SiteAccessor::download(const Text& address) const

@@ -32,6 +32,8 @@ public:
 
     /// Creates the three folders of the tree where missing; the outcome is not reported.
     void prepareFolders() const;
+    /// Removes the temporary files that writes cut off by a crash or kill left in the tree (older than a minute).
+    void removeInterruptedWrites() const;
     /// Downloads the index page; empty on failure.
     ByteSet fetchIndexPage() const;
     /// The number of listing pages read from the index page's pager, or -1.
