@@ -6,19 +6,6 @@
 #include "site/site_texts.h"
 
 namespace articles {
-namespace {
-
-// The whole text of the first match of `pattern` in `text`, or the empty text.
-Text firstMatch(const Text& text, const Text& pattern)
-{
-    matching::PatternMatcher matcher;
-    matching::MatchTable table;
-    if (matcher.findAll(text, pattern, table) <= 0 || table.rows() < 1 || table.columns() < 1)
-        return {};
-    return table.at(1, 1);
-}
-
-} // namespace
 
 Text cleanArticlePage(const ByteSet& page, CatalogEntry* entry)
 {
@@ -26,32 +13,36 @@ Text cleanArticlePage(const ByteSet& page, CatalogEntry* entry)
         return {};
 
     matching::PatternMatcher matcher;
-    Text text = matcher.replace(page, site::tagPattern());
-    if (text.empty())
+    const Text tagFree = matcher.replace(page, site::tagPattern());
+    if (tagFree.empty())
         return page;
+    // The cuts below narrow a view of the tag-free text; only the final clean-up copies.
+    std::string_view text = tagFree;
 
-    // Cut everything up to the lead-in, and the lead-in itself.
-    const Text leadIn = firstMatch(text, site::leadInPattern());
-    if (const auto pieces = matching::splitText(text, leadIn); !pieces.empty())
-        text = Text(pieces.size() == 1 ? pieces[0] : pieces[1]);
+    // Cut everything up to the lead-in and the lead-in itself, and from its next occurrence on. The first match is
+    // also the first occurrence of its text: an earlier one would have matched first.
+    if (const auto leadIn = matcher.findFirst(text, site::leadInPattern())) {
+        const std::size_t after = leadIn->offset + leadIn->length;
+        const std::size_t next = matching::findText(text, text.substr(leadIn->offset, leadIn->length), after);
+        text = text.substr(after, next == std::string_view::npos ? std::string_view::npos : next - after);
+    }
 
     // Cut the notice sentence and everything behind it.
-    const Text disclaimer = firstMatch(text, site::disclaimerPattern());
+    const auto notice = matcher.findFirst(text, site::disclaimerPattern());
     if (entry)
-        entry->disclaimer = disclaimer;
-    if (const auto pieces = matching::splitText(text, disclaimer); !pieces.empty())
-        text = Text(pieces[0]);
+        entry->disclaimer = notice ? Text(text.substr(notice->offset, notice->length)) : Text();
+    if (notice)
+        text = text.substr(0, notice->offset);
 
     // Only ASCII spaces go: Chinese paragraphs are indented with the ideographic space U+3000.
-    text = matching::eraseByte(text, ' ');
-    text = matching::eraseByte(text, '\t');
-    text = matching::eraseAll(text, "a(\"conten\");");
-    text = matching::eraseAll(text, "\r\n\r\n");
+    Text body = matching::eraseBytes(text, " \t");
+    body = matching::eraseAll(body, "a(\"conten\");");
+    body = matching::eraseAll(body, "\r\n\r\n");
     if (entry) {
-        entry->body = text;
+        entry->body = body;
         entry->author = site::unknownAuthor();
     }
-    return text;
+    return body;
 }
 
 } // namespace articles

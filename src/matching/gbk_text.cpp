@@ -1,6 +1,8 @@
 // GBK-aware plain-text operations: each is one linear pass.
 #include "matching/gbk_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -60,39 +62,78 @@ Text eraseAll(std::string_view text, std::string_view needle)
     return kept;
 }
 
-Text eraseByte(std::string_view text, char byte)
+namespace {
+
+constexpr std::uint64_t Ones = 0x0101010101010101ull;
+constexpr std::uint64_t Highs = 0x8080808080808080ull;
+
+// 0x80 in each byte of `word` that equals the byte repeated in `repeated`, and 0 in the others (exact: no false
+// positives from borrows).
+std::uint64_t equalBytes(std::uint64_t word, std::uint64_t repeated)
 {
-    assert(static_cast<unsigned char>(byte) < 0x40 && "eraseByte works only for bytes that are never trail bytes");
-    Text kept;
-    kept.resize(text.size());
+    const std::uint64_t x = word ^ repeated;
+    return ~(((x & ~Highs) + ~Highs) | x) & Highs;
+}
+
+} // namespace
+
+Text eraseBytes(std::string_view text, std::string_view bytes)
+{
+    assert(bytes.size() <= 4);
+    for ([[maybe_unused]] const char byte : bytes)
+        assert(static_cast<unsigned char>(byte) < 0x40 && "eraseBytes works only for bytes that are never trail bytes");
+    const std::size_t size = text.size();
+    // Eight bytes of slack: a word is always stored whole, and the bytes past the kept ones are written over.
+    Text kept(size + 8, '\0');
     char* out = kept.data();
     const char* in = text.data();
-    const std::size_t size = text.size();
-    const std::uint64_t pattern = 0x0101010101010101ull * static_cast<unsigned char>(byte);
+    std::uint64_t repeated[4] = {};
+    const std::size_t targets = bytes.size();
+    for (std::size_t t = 0; t < targets; ++t)
+        repeated[t] = Ones * static_cast<unsigned char>(bytes[t]);
     std::size_t length = 0;
     std::size_t i = 0;
-    // Eight bytes at a time: a word without the byte is copied whole, others byte by byte without branches.
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, in + i, 8);
-        const std::uint64_t equal = word ^ pattern;
-        const bool hasByte = ((equal - 0x0101010101010101ull) & ~equal & 0x8080808080808080ull) != 0;
-        if (!hasByte) {
-            std::memcpy(out + length, in + i, 8);
-            length += 8;
-            continue;
-        }
-        for (std::size_t k = 0; k < 8; ++k) {
-            out[length] = in[i + k];
-            length += in[i + k] != byte;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= size; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, 8);
+            std::uint64_t dropped = 0;
+            for (std::size_t t = 0; t < targets; ++t)
+                dropped |= equalBytes(word, repeated[t]);
+            std::memcpy(out + length, &word, 8);
+            if (dropped == 0) {
+                length += 8;
+                continue;
+            }
+            // Copy the kept stretches between dropped bytes, each as a whole shifted word.
+            std::size_t from = 0;
+            std::size_t end = length;
+            for (; dropped != 0; dropped &= dropped - 1) {
+                const auto lane = static_cast<std::size_t>(std::countr_zero(dropped)) / 8;
+                const std::uint64_t rest = word >> (8 * from);
+                std::memcpy(out + end, &rest, 8);
+                end += lane - from;
+                from = lane + 1;
+            }
+            if (from < 8) {
+                const std::uint64_t rest = word >> (8 * from);
+                std::memcpy(out + end, &rest, 8);
+                end += 8 - from;
+            }
+            length = end;
         }
     }
     for (; i < size; ++i) {
         out[length] = in[i];
-        length += in[i] != byte;
+        length += bytes.find(in[i]) == std::string_view::npos;
     }
     kept.resize(length);
     return kept;
+}
+
+Text eraseByte(std::string_view text, char byte)
+{
+    return eraseBytes(text, std::string_view(&byte, 1));
 }
 
 std::vector<std::string_view> splitText(std::string_view text, std::string_view separator)

@@ -31,6 +31,8 @@ Text eraseAll(std::string_view text, std::string_view needle);
 /// `text` without any byte equal to `byte`, which must be an ASCII byte below 0x40 (it never occurs inside a
 /// double-byte character): the space, the TAB.
 Text eraseByte(std::string_view text, char byte);
+/// `text` without any of up to four `bytes`, each an ASCII byte below 0x40; the same as erasing them one by one.
+Text eraseBytes(std::string_view text, std::string_view bytes);
 
 /// Splits `text` at every occurrence of `separator`. An empty separator gives the whole text as the only piece; an
 /// empty text gives no pieces; an empty stretch between two adjacent separators counts as a piece.

@@ -100,8 +100,7 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
             // double-byte character, the search starts with the whole character.
             position = matchStart + static_cast<long long>(matchLength) - 1;
             if (position >= 1)
-                position = static_cast<long long>(
-                               prepared.byteOfUnit(prepared.unitOfByte(static_cast<std::size_t>(position - 1)))) + 1;
+                position = static_cast<long long>(prepared.characterStart(static_cast<std::size_t>(position - 1))) + 1;
         } else {
             // Restart where the last group starts.
             for (int k = 1; k <= groups; ++k)
@@ -122,6 +121,24 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
         return NoRows;
     table = MatchTable(rows, groups + 1, std::move(cells));
     return rows;
+}
+
+std::optional<MatchSpan> PatternMatcher::findFirst(std::string_view subjectText, Text patternText,
+                                                   const SearchOptions& options)
+{
+    reset();
+    if (subjectText.empty() || !setPattern(std::move(patternText)))
+        return std::nullopt;
+    applyOptions(options);
+    const long long start = options.start.value_or(1);
+    const long long end = options.end.value_or(static_cast<long long>(subjectText.size()));
+    compile(compiledPattern);
+    const EngineSubject prepared(subjectText);
+    const SearchResult result = compiledPattern.search(prepared, start, end - start + 1);
+    if (result.isEmpty())
+        return std::nullopt;
+    const auto [first, last] = result.byteRange(0);
+    return MatchSpan{first, last - first};
 }
 
 bool PatternMatcher::matches(Text text, Text patternText, std::optional<std::int32_t> flag,

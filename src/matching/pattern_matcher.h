@@ -5,8 +5,10 @@
 #include "matching/regex_engine.h"
 #include "platform/text.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace matching {
 
@@ -26,6 +28,12 @@ struct ReplaceOptions : SearchOptions {
     Text replacement;        ///< taken literally
     bool replaceAll = true;  ///< false: only the first match in the span
     bool wholeText = true;   ///< false: only the span, with its matches replaced, is returned
+};
+
+/// Where a match lies in its subject: a 0-based byte offset and a byte length.
+struct MatchSpan {
+    std::size_t offset = 0;
+    std::size_t length = 0;
 };
 
 /// Searches GBK texts. An object belongs to one routine on one thread; each operation starts from `reset`.
@@ -58,6 +66,9 @@ public:
     /// where the last group starts; where that would not move forward, one character after the match's start.
     /// Lets the window process its pending events once per match (on the window's thread only).
     int findAll(Text subject, Text pattern, MatchTable& table, const SearchOptions& options = {});
+    /// The first match of `pattern` in `subject`, or nothing (also for an empty subject or pattern). Unlike `findAll`
+    /// it keeps no copy of the subject (`getSubject` gives the empty text afterwards) and stops at the first match.
+    std::optional<MatchSpan> findFirst(std::string_view subject, Text pattern, const SearchOptions& options = {});
     /// Whether `pattern` matches anywhere in `text`, tested with a compiled pattern of its own.
     bool matches(Text text, Text pattern, std::optional<std::int32_t> matchFlag = {},
                  std::optional<bool> compileFlag = {});

@@ -7,14 +7,16 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace matching {
 
 struct CompiledCode;
 
-/// A subject prepared for searching: every GBK character becomes one 32-bit unit, so that a double-byte character
-/// is one character to the engine (never `\w`, `\d`, `\s` or an ASCII class member; one `.`).
+/// A subject prepared for searching. Patterns that are safe on bytes search the GBK bytes directly; the others search
+/// one 32-bit unit per GBK character, so that a double-byte character is one character to the engine (never `\w`,
+/// `\d`, `\s` or an ASCII class member; one `.`). The units are made on the first search that needs them.
 class EngineSubject {
 public:
     explicit EngineSubject(std::string_view bytes);
@@ -23,10 +25,13 @@ public:
     EngineSubject& operator=(const EngineSubject&) = delete;
 
     std::string_view bytes() const { return text; }
-    std::size_t unitCount() const { return count; }
-    const std::uint32_t* unitData() const { return units; }
+    /// The 0-based byte where the character holding 0-based byte `byte` starts; the byte length at or past the end.
+    std::size_t characterStart(std::size_t byte) const;
+
+    std::size_t unitCount() const;
+    const std::uint32_t* unitData() const;
     /// The 0-based byte offset where unit `unit` starts; `unitCount()` gives the byte length.
-    std::size_t byteOfUnit(std::size_t unit) const { return identity ? unit : offsets[unit]; }
+    std::size_t byteOfUnit(std::size_t unit) const;
     /// The unit that holds 0-based byte `byte` (the byte length gives `unitCount()`).
     std::size_t unitOfByte(std::size_t byte) const;
 
@@ -37,19 +42,29 @@ public:
     };
 
 private:
+    friend class CompiledPattern;
+    void mapUnits() const;
+
     std::string_view text;
-    Buffer unitBuffer;
-    Buffer offsetBuffer;
-    const std::uint32_t* units = nullptr;
-    const std::uint32_t* offsets = nullptr; // unit start offsets and the byte length; unused when identity
-    std::size_t count = 0;
-    bool identity = true;
+    // Made on first use by the const accessors: a subject belongs to one search routine on one thread.
+    mutable Buffer unitBuffer;
+    mutable Buffer offsetBuffer;
+    mutable std::size_t count = 0;
+    mutable bool mapped = false;
+    mutable bool identity = true; // every character is one byte: the offsets are not kept
+    mutable std::size_t knownBoundary = 0; // the start of the last match: a character boundary
 };
 
-/// The outcome of one search: the match and its capturing groups as unit offsets into the subject.
+/// The outcome of one search: the match and its capturing groups as byte offsets into the subject.
 class SearchResult {
 public:
+    /// A group that took no part in the match.
+    static constexpr std::size_t Unset = static_cast<std::size_t>(-1);
+
     bool isEmpty() const { return groups.empty(); }
+    /// Where group `k` (0 for the whole match) lies: 0-based byte offsets [first, second), both `Unset` for a
+    /// group that took no part in the match.
+    std::pair<std::size_t, std::size_t> byteRange(int k) const;
     /// The whole match; its one-based byte position is written into `position`.
     Text matchText(const EngineSubject& subject, long long& position) const;
     /// Capturing group `k` (1 ... G); its one-based byte position is written into `position`. A group that took no
@@ -58,9 +73,12 @@ public:
 
 private:
     friend class CompiledPattern;
-    static constexpr std::size_t Unset = static_cast<std::size_t>(-1);
     std::vector<std::size_t> groups; // start, end per group; group 0 is the whole match
 };
+
+/// How a pattern is searched: on the GBK bytes where that finds the same matches (the fastest way), or always on
+/// character units (the reference the byte search is checked against).
+enum class SearchMode { Fastest, Units };
 
 /// A compiled pattern. Compilation is cached process-wide: compiling a pattern seen before costs one look-up, and
 /// the compiled code is shared read-only between threads.
@@ -73,8 +91,10 @@ public:
 
     /// Compiles `pattern` (GBK). `caseless` makes letters match either case. A pattern the engine rejects leaves an
     /// object that finds nothing.
-    void compile(const Text& pattern, bool caseless);
+    void compile(const Text& pattern, bool caseless, SearchMode mode = SearchMode::Fastest);
     bool isValid() const { return code != nullptr; }
+    /// Whether searches run on the GBK bytes.
+    bool searchesBytes() const;
     /// Engine match options (PCRE2 match option bits), applied to every later search.
     void setMatchFlag(std::int32_t flag) { matchFlag = flag; }
     /// The number of capturing groups; 0 for an invalid pattern.
@@ -90,8 +110,9 @@ public:
                  bool wholeText) const;
 
 private:
-    bool searchUnits(const EngineSubject& subject, std::size_t startUnit, std::size_t endUnit,
-                     std::vector<std::size_t>& groups) const;
+    /// The first match between the 0-based character boundaries `startByte` and `endByte`, as byte offsets.
+    bool searchSpan(const EngineSubject& subject, std::size_t startByte, std::size_t endByte,
+                    std::vector<std::size_t>& groups) const;
 
     std::shared_ptr<const CompiledCode> code;
     std::int32_t matchFlag = 0;

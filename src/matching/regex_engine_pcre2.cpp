@@ -1,9 +1,12 @@
-// The regular-expression engine over PCRE2's 32-bit library with JIT, in non-UTF mode over GBK character units.
+// The regular-expression engine over PCRE2 with JIT, in non-UTF mode: the 8-bit library on GBK bytes for patterns
+// that are safe there, the 32-bit library on one unit per GBK character for the rest.
 #include "matching/regex_engine.h"
 
+#include "matching/byte_pattern.h"
 #include "matching/gbk_text.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 32
+// Both code-unit widths are used, through their suffixed names.
+#define PCRE2_CODE_UNIT_WIDTH 0
 #include <pcre2.h>
 
 #include <algorithm>
@@ -11,14 +14,22 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace matching {
 
+// Exactly one of the two codes is set.
 struct CompiledCode {
-    pcre2_code* code = nullptr;
+    pcre2_code_8* byteCode = nullptr;
+    pcre2_code_32* unitCode = nullptr;
     bool jit = false;
     int groupCount = 0;
-    ~CompiledCode() { pcre2_code_free(code); }
+    ~CompiledCode()
+    {
+        pcre2_code_free_8(byteCode);
+        pcre2_code_free_32(unitCode);
+    }
 };
 
 namespace {
@@ -27,7 +38,7 @@ namespace {
 // each unit's byte offset followed by the byte length (room for bytes.size() + 1). Returns the unit count. Eight
 // ASCII bytes at a time where they come in runs, as mark-up mostly does.
 template <bool WithOffsets>
-std::size_t mapUnits(std::string_view bytes, std::uint32_t* units, std::uint32_t* offsets)
+std::size_t mapToUnits(std::string_view bytes, std::uint32_t* units, std::uint32_t* offsets)
 {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
@@ -92,7 +103,7 @@ std::size_t mapUnits(std::string_view bytes, std::uint32_t* units, std::uint32_t
 std::vector<std::uint32_t> patternUnits(const Text& pattern)
 {
     std::vector<std::uint32_t> units(pattern.size());
-    units.resize(mapUnits<false>(pattern, units.data(), nullptr));
+    units.resize(mapToUnits<false>(pattern, units.data(), nullptr));
     return units;
 }
 
@@ -127,57 +138,97 @@ BufferPool& bufferPool()
     return pool;
 }
 
-// Per-thread match state: match data large enough for any pattern seen, and a JIT stack that grows to 4 MiB.
-struct ThreadMatchState {
-    pcre2_match_data* data = nullptr;
+// Per-thread match state for one code-unit width: match data large enough for any pattern seen, and a JIT stack
+// that grows to 4 MiB.
+template <typename MatchData, typename JitStack, typename MatchContext, auto createStack, auto createContext,
+          auto assignStack, auto createData, auto freeData, auto freeContext, auto freeStack>
+struct MatchState {
+    MatchData* data = nullptr;
     std::uint32_t capacity = 0;
-    pcre2_jit_stack* stack = nullptr;
-    pcre2_match_context* context = nullptr;
+    JitStack* stack = nullptr;
+    MatchContext* context = nullptr;
 
-    ThreadMatchState()
+    MatchState()
     {
-        stack = pcre2_jit_stack_create(32 * 1024, 4 * 1024 * 1024, nullptr);
-        context = pcre2_match_context_create(nullptr);
+        stack = createStack(32 * 1024, 4 * 1024 * 1024, nullptr);
+        context = createContext(nullptr);
         if (stack && context)
-            pcre2_jit_stack_assign(context, nullptr, stack);
+            assignStack(context, nullptr, stack);
     }
-    ~ThreadMatchState()
+    ~MatchState()
     {
-        pcre2_match_data_free(data);
-        pcre2_match_context_free(context);
-        pcre2_jit_stack_free(stack);
+        freeData(data);
+        freeContext(context);
+        freeStack(stack);
     }
-    pcre2_match_data* dataFor(int groups)
+    MatchState(const MatchState&) = delete;
+    MatchState& operator=(const MatchState&) = delete;
+    MatchData* dataFor(int groups)
     {
         const auto needed = static_cast<std::uint32_t>(groups + 1);
         if (!data || capacity < needed) {
-            pcre2_match_data_free(data);
+            freeData(data);
             capacity = std::max<std::uint32_t>(needed, 16);
-            data = pcre2_match_data_create(capacity, nullptr);
+            data = createData(capacity, nullptr);
         }
         return data;
     }
 };
 
-ThreadMatchState& threadState()
+using ByteMatchState =
+    MatchState<pcre2_match_data_8, pcre2_jit_stack_8, pcre2_match_context_8, pcre2_jit_stack_create_8,
+               pcre2_match_context_create_8, pcre2_jit_stack_assign_8, pcre2_match_data_create_8,
+               pcre2_match_data_free_8, pcre2_match_context_free_8, pcre2_jit_stack_free_8>;
+using UnitMatchState =
+    MatchState<pcre2_match_data_32, pcre2_jit_stack_32, pcre2_match_context_32, pcre2_jit_stack_create_32,
+               pcre2_match_context_create_32, pcre2_jit_stack_assign_32, pcre2_match_data_create_32,
+               pcre2_match_data_free_32, pcre2_match_context_free_32, pcre2_jit_stack_free_32>;
+
+template <typename State>
+State& threadState()
 {
-    thread_local ThreadMatchState state;
+    thread_local State state;
     return state;
+}
+
+// Runs one match with JIT where it can, with the interpreter where JIT cannot (options it does not support, or a JIT
+// stack too small), and copies the groups out as offsets in the subject's code units.
+template <typename State, typename Code, typename Char, auto jitMatch, auto match, auto ovectorOf>
+bool runMatch(const CompiledCode& compiled, const Code* code, const Char* subject, std::size_t length,
+              std::size_t start, std::uint32_t options, std::vector<std::size_t>& groups)
+{
+    State& state = threadState<State>();
+    auto* data = state.dataFor(compiled.groupCount);
+    int found = PCRE2_ERROR_JIT_BADOPTION;
+    if (compiled.jit)
+        found = jitMatch(code, subject, length, start, options, data, state.context);
+    if (found == PCRE2_ERROR_JIT_BADOPTION || found == PCRE2_ERROR_JIT_STACKLIMIT || !compiled.jit)
+        found = match(code, subject, length, start, options, data, nullptr);
+    if (found < 0)
+        return false;
+    const PCRE2_SIZE* vector = ovectorOf(data);
+    const auto pairs = static_cast<std::size_t>(compiled.groupCount + 1);
+    groups.resize(pairs * 2);
+    for (std::size_t i = 0; i < pairs * 2; ++i) {
+        const bool taken = i / 2 < static_cast<std::size_t>(found) && vector[i] != PCRE2_UNSET;
+        groups[i] = taken ? static_cast<std::size_t>(vector[i]) : SearchResult::Unset;
+    }
+    return true;
 }
 
 // Compiled patterns by pattern text and options. The program uses a handful of fixed patterns, so the cache stays
 // small; it is emptied should it ever grow past its bound.
 class PatternCache {
 public:
-    std::shared_ptr<const CompiledCode> get(const Text& pattern, bool caseless)
+    std::shared_ptr<const CompiledCode> get(const Text& pattern, bool caseless, SearchMode mode)
     {
-        const std::string key = (caseless ? "i:" : "c:") + pattern;
+        const std::string key = (caseless ? "i" : "c") + std::string(mode == SearchMode::Units ? "u:" : "f:") + pattern;
         {
             std::lock_guard lock(mutex);
             if (const auto found = entries.find(key); found != entries.end())
                 return found->second;
         }
-        auto compiled = compile(pattern, caseless);
+        auto compiled = compile(pattern, caseless, mode);
         std::lock_guard lock(mutex);
         if (entries.size() >= 256)
             entries.clear();
@@ -186,22 +237,43 @@ public:
     }
 
 private:
-    static std::shared_ptr<const CompiledCode> compile(const Text& pattern, bool caseless)
+    static std::shared_ptr<const CompiledCode> compile(const Text& pattern, bool caseless, SearchMode mode)
     {
-        const std::vector<std::uint32_t> units = patternUnits(pattern);
+        auto compiled = std::make_shared<CompiledCode>();
+        const std::uint32_t options = caseless ? PCRE2_CASELESS : 0u;
         int error = 0;
         PCRE2_SIZE offset = 0;
-        pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(units.data()), units.size(),
-                                         caseless ? PCRE2_CASELESS : 0u, &error, &offset, nullptr);
-        if (!code)
-            return nullptr;
-        auto compiled = std::make_shared<CompiledCode>();
-        compiled->code = code;
-        compiled->jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
         std::uint32_t count = 0;
-        pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &count);
+        const bool tryBytes = mode == SearchMode::Fastest && byteSearchAllowed();
+        if (const std::optional<std::string> bytes = tryBytes ? bytePattern(pattern, caseless) : std::nullopt) {
+            compiled->byteCode = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(bytes->data()), bytes->size(), options,
+                                                 &error, &offset, nullptr);
+        }
+        if (compiled->byteCode) {
+            compiled->jit = pcre2_jit_compile_8(compiled->byteCode, PCRE2_JIT_COMPLETE) == 0;
+            pcre2_pattern_info_8(compiled->byteCode, PCRE2_INFO_CAPTURECOUNT, &count);
+        } else {
+            const std::vector<std::uint32_t> units = patternUnits(pattern);
+            compiled->unitCode = pcre2_compile_32(reinterpret_cast<PCRE2_SPTR32>(units.data()), units.size(), options,
+                                                  &error, &offset, nullptr);
+            if (!compiled->unitCode)
+                return nullptr;
+            compiled->jit = pcre2_jit_compile_32(compiled->unitCode, PCRE2_JIT_COMPLETE) == 0;
+            pcre2_pattern_info_32(compiled->unitCode, PCRE2_INFO_CAPTURECOUNT, &count);
+        }
         compiled->groupCount = static_cast<int>(count);
         return compiled;
+    }
+
+    // Where a line break may be the byte 0x85 (NEL), which leads double-byte characters, `.` is not safe on bytes.
+    static bool byteSearchAllowed()
+    {
+        static const bool allowed = [] {
+            std::uint32_t newline = 0;
+            pcre2_config_8(PCRE2_CONFIG_NEWLINE, &newline);
+            return newline != PCRE2_NEWLINE_ANY;
+        }();
+        return allowed;
     }
 
     std::mutex mutex;
@@ -214,37 +286,23 @@ PatternCache& patternCache()
     return *cache;
 }
 
-struct Span {
-    std::size_t startUnit;
-    std::size_t endUnit; // exclusive
-    std::size_t startByte;
-    std::size_t endByte; // exclusive
-};
+// A lead-range run longer than this before a position, with no known boundary inside it, is settled from the
+// subject's units instead, so that no search walks back over the same long run of double-byte text again and again.
+constexpr std::size_t LookBackLimit = 64;
 
-Span spanOf(const EngineSubject& subject, long long start, long long count)
+// The span from one-based byte `start` over `count` bytes, as 0-based character boundaries [first, last).
+std::pair<std::size_t, std::size_t> spanOf(const EngineSubject& subject, long long start, long long count)
 {
     const auto length = static_cast<long long>(subject.bytes().size());
     const long long first = std::clamp(start - 1, 0LL, length);
     const long long last = std::clamp(first + std::max(count, 0LL), first, length);
-    Span span{};
-    span.startUnit = subject.unitOfByte(static_cast<std::size_t>(first));
-    span.endUnit = std::max(span.startUnit, subject.unitOfByte(static_cast<std::size_t>(last)));
-    span.startByte = subject.byteOfUnit(span.startUnit);
-    span.endByte = subject.byteOfUnit(span.endUnit);
-    return span;
+    const std::size_t firstByte = subject.characterStart(static_cast<std::size_t>(first));
+    return {firstByte, std::max(firstByte, subject.characterStart(static_cast<std::size_t>(last)))};
 }
 
 } // namespace
 
-EngineSubject::EngineSubject(std::string_view bytes)
-    : text(bytes), unitBuffer(bufferPool().take(bytes.size() + 1)), offsetBuffer(bufferPool().take(bytes.size() + 1))
-{
-    count = mapUnits<true>(bytes, unitBuffer.data.get(), offsetBuffer.data.get());
-    units = unitBuffer.data.get();
-    offsets = offsetBuffer.data.get();
-    // Where every character is one byte the offsets are the identity.
-    identity = count == bytes.size();
-}
+EngineSubject::EngineSubject(std::string_view bytes) : text(bytes) {}
 
 EngineSubject::~EngineSubject()
 {
@@ -252,12 +310,63 @@ EngineSubject::~EngineSubject()
     bufferPool().giveBack(std::move(offsetBuffer));
 }
 
+void EngineSubject::mapUnits() const
+{
+    if (mapped)
+        return;
+    unitBuffer = bufferPool().take(text.size() + 1);
+    offsetBuffer = bufferPool().take(text.size() + 1);
+    count = mapToUnits<true>(text, unitBuffer.data.get(), offsetBuffer.data.get());
+    identity = count == text.size();
+    mapped = true;
+}
+
+std::size_t EngineSubject::unitCount() const
+{
+    mapUnits();
+    return count;
+}
+
+const std::uint32_t* EngineSubject::unitData() const
+{
+    mapUnits();
+    return unitBuffer.data.get();
+}
+
+std::size_t EngineSubject::byteOfUnit(std::size_t unit) const
+{
+    mapUnits();
+    return identity ? unit : offsetBuffer.data[unit];
+}
+
 std::size_t EngineSubject::unitOfByte(std::size_t byte) const
 {
+    mapUnits();
     if (identity)
         return std::min(byte, count);
+    const std::uint32_t* offsets = offsetBuffer.data.get();
     const std::uint32_t* next = std::upper_bound(offsets, offsets + count + 1, static_cast<std::uint32_t>(byte));
     return static_cast<std::size_t>(next - offsets) - 1;
+}
+
+std::size_t EngineSubject::characterStart(std::size_t byte) const
+{
+    if (byte >= text.size())
+        return text.size();
+    if (mapped)
+        return byteOfUnit(unitOfByte(byte));
+    // Lead-range bytes pair up from the last byte that cannot lead a character, or from a known boundary: the parity
+    // of the run before `byte` decides. Searches move forward, so the last match's start usually bounds the walk.
+    const bool bounded = knownBoundary <= byte;
+    const std::size_t floor = bounded ? knownBoundary : 0;
+    std::size_t run = 0;
+    while (byte - run > floor && isLeadByte(static_cast<unsigned char>(text[byte - 1 - run]))) {
+        if (!bounded && run == LookBackLimit)
+            return byteOfUnit(unitOfByte(byte));
+        ++run;
+    }
+    const bool boundary = run % 2 == 0 || !isTrailByte(static_cast<unsigned char>(text[byte]));
+    return boundary ? byte : byte - 1;
 }
 
 Text SearchResult::matchText(const EngineSubject& subject, long long& position) const
@@ -265,13 +374,19 @@ Text SearchResult::matchText(const EngineSubject& subject, long long& position) 
     return subMatchText(subject, 0, position);
 }
 
-Text SearchResult::subMatchText(const EngineSubject& subject, int k, long long& position) const
+std::pair<std::size_t, std::size_t> SearchResult::byteRange(int k) const
 {
     const auto index = static_cast<std::size_t>(k) * 2;
     if (k < 0 || index + 1 >= groups.size() || groups[index] == Unset)
+        return {Unset, Unset};
+    return {groups[index], groups[index + 1]};
+}
+
+Text SearchResult::subMatchText(const EngineSubject& subject, int k, long long& position) const
+{
+    const auto [begin, end] = byteRange(k);
+    if (begin == Unset)
         return {};
-    const std::size_t begin = subject.byteOfUnit(groups[index]);
-    const std::size_t end = subject.byteOfUnit(groups[index + 1]);
     position = static_cast<long long>(begin) + 1;
     return Text(subject.bytes().substr(begin, end - begin));
 }
@@ -279,9 +394,14 @@ Text SearchResult::subMatchText(const EngineSubject& subject, int k, long long& 
 CompiledPattern::CompiledPattern() = default;
 CompiledPattern::~CompiledPattern() = default;
 
-void CompiledPattern::compile(const Text& pattern, bool caseless)
+void CompiledPattern::compile(const Text& pattern, bool caseless, SearchMode mode)
 {
-    code = patternCache().get(pattern, caseless);
+    code = patternCache().get(pattern, caseless, mode);
+}
+
+bool CompiledPattern::searchesBytes() const
+{
+    return code && code->byteCode;
 }
 
 int CompiledPattern::subExpressionCount() const
@@ -289,39 +409,48 @@ int CompiledPattern::subExpressionCount() const
     return code ? code->groupCount : 0;
 }
 
-bool CompiledPattern::searchUnits(const EngineSubject& subject, std::size_t startUnit, std::size_t endUnit,
-                                  std::vector<std::size_t>& groups) const
+bool CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t startByte, std::size_t endByte,
+                                 std::vector<std::size_t>& groups) const
 {
     groups.clear();
-    if (!code || startUnit > endUnit)
+    if (!code || startByte > endByte)
         return false;
-    ThreadMatchState& state = threadState();
-    pcre2_match_data* data = state.dataFor(code->groupCount);
-    const auto* units = reinterpret_cast<PCRE2_SPTR>(subject.unitData());
     const auto options = static_cast<std::uint32_t>(matchFlag);
-    int found = PCRE2_ERROR_JIT_BADOPTION;
-    if (code->jit)
-        found = pcre2_jit_match(code->code, units, endUnit, startUnit, options, data, state.context);
-    // The interpreter takes over where JIT cannot: options it does not support, or a JIT stack too small.
-    if (found == PCRE2_ERROR_JIT_BADOPTION || found == PCRE2_ERROR_JIT_STACKLIMIT || !code->jit)
-        found = pcre2_match(code->code, units, endUnit, startUnit, options, data, nullptr);
-    if (found < 0)
+    if (code->byteCode) {
+        const auto* bytes = reinterpret_cast<PCRE2_SPTR8>(subject.bytes().data());
+        for (std::size_t from = startByte; from <= endByte;) {
+            if (!runMatch<ByteMatchState, pcre2_code_8, PCRE2_UCHAR8, pcre2_jit_match_8, pcre2_match_8,
+                          pcre2_get_ovector_pointer_8>(*code, code->byteCode, bytes, endByte, from, options, groups))
+                break;
+            // A match that starts on a trail byte is no match: search on from the next byte. A byte below 0x40 is
+            // never a trail byte.
+            const auto first = groups[0] < endByte ? static_cast<unsigned char>(bytes[groups[0]]) : 0;
+            if (first < 0x40 || subject.characterStart(groups[0]) == groups[0]) {
+                subject.knownBoundary = groups[0];
+                return true;
+            }
+            from = groups[0] + 1;
+        }
+        groups.clear();
         return false;
-    const PCRE2_SIZE* vector = pcre2_get_ovector_pointer(data);
-    const auto pairs = static_cast<std::size_t>(code->groupCount + 1);
-    groups.resize(pairs * 2);
-    for (std::size_t i = 0; i < pairs * 2; ++i) {
-        const bool taken = i / 2 < static_cast<std::size_t>(found) && vector[i] != PCRE2_UNSET;
-        groups[i] = taken ? static_cast<std::size_t>(vector[i]) : SearchResult::Unset;
     }
+    const std::size_t startUnit = subject.unitOfByte(startByte);
+    const std::size_t endUnit = subject.unitOfByte(endByte);
+    const auto* units = reinterpret_cast<PCRE2_SPTR32>(subject.unitData());
+    if (!runMatch<UnitMatchState, pcre2_code_32, PCRE2_UCHAR32, pcre2_jit_match_32, pcre2_match_32,
+                  pcre2_get_ovector_pointer_32>(*code, code->unitCode, units, endUnit, startUnit, options, groups))
+        return false;
+    for (std::size_t& offset : groups)
+        if (offset != SearchResult::Unset)
+            offset = subject.byteOfUnit(offset);
     return true;
 }
 
 SearchResult CompiledPattern::search(const EngineSubject& subject, long long start, long long count) const
 {
     SearchResult result;
-    const Span span = spanOf(subject, start, count);
-    searchUnits(subject, span.startUnit, span.endUnit, result.groups);
+    const auto [first, last] = spanOf(subject, start, count);
+    searchSpan(subject, first, last, result.groups);
     return result;
 }
 
@@ -329,44 +458,44 @@ bool CompiledPattern::matchTest(const Text& text) const
 {
     const EngineSubject subject(text);
     std::vector<std::size_t> groups;
-    return searchUnits(subject, 0, subject.unitCount(), groups);
+    return searchSpan(subject, 0, text.size(), groups);
 }
 
 Text CompiledPattern::replace(const Text& subjectText, const Text& replacement, long long start, long long count,
                               bool all, bool wholeText) const
 {
     const EngineSubject subject(subjectText);
-    const Span span = spanOf(subject, start, count);
+    const auto [first, last] = spanOf(subject, start, count);
     Text result;
     result.reserve(subjectText.size());
     if (wholeText)
-        result.append(subjectText, 0, span.startByte);
-    std::size_t copiedByte = span.startByte;
-    std::size_t unit = span.startUnit;
+        result.append(subjectText, 0, first);
+    std::size_t copied = first;
+    std::size_t from = first;
     std::vector<std::size_t> groups;
-    while (unit <= span.endUnit && searchUnits(subject, unit, span.endUnit, groups)) {
+    while (from <= last && searchSpan(subject, from, last, groups)) {
         const std::size_t matchStart = groups[0];
         const std::size_t matchEnd = groups[1];
         // Unmatched bytes are copied unchanged, a whole character at a time.
-        result.append(subjectText, copiedByte, subject.byteOfUnit(matchStart) - copiedByte);
+        result.append(subjectText, copied, matchStart - copied);
         result += replacement;
-        copiedByte = subject.byteOfUnit(matchEnd);
-        unit = matchEnd;
+        copied = matchEnd;
+        from = matchEnd;
         if (matchEnd == matchStart) {
             // An empty match: keep the next character and search on after it.
-            if (unit >= span.endUnit)
+            if (from >= last)
                 break;
-            const std::size_t next = subject.byteOfUnit(unit + 1);
-            result.append(subjectText, copiedByte, next - copiedByte);
-            copiedByte = next;
-            ++unit;
+            const std::size_t next = from + characterLength(subjectText, from);
+            result.append(subjectText, copied, next - copied);
+            copied = next;
+            from = next;
         }
         if (!all)
             break;
     }
-    result.append(subjectText, copiedByte, span.endByte - copiedByte);
+    result.append(subjectText, copied, last - copied);
     if (wholeText)
-        result.append(subjectText, span.endByte, std::string::npos);
+        result.append(subjectText, last, std::string::npos);
     return result;
 }
 

@@ -1,5 +1,7 @@
-// Fuzz target: PatternMatcher::findAll and replace with the program's own patterns on arbitrary subjects.
+// Fuzz target: PatternMatcher::findAll and replace with the program's own patterns on arbitrary subjects, and the
+// search on bytes against the search on character units.
 #include "matching/pattern_matcher.h"
+#include "matching/regex_engine.h"
 #include "site/site_texts.h"
 
 #include <cstdint>
@@ -19,6 +21,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int row = 1; row <= table.rows(); ++row)
             if (table.at(row, 1).size() > subject.size())
                 std::abort();
+    }
+    for (const Text* pattern : patterns) {
+        matching::CompiledPattern fast;
+        matching::CompiledPattern reference;
+        fast.compile(*pattern, false);
+        reference.compile(*pattern, false, matching::SearchMode::Units);
+        const matching::EngineSubject bytes(subject);
+        const matching::EngineSubject units(subject);
+        const auto length = static_cast<long long>(subject.size());
+        for (long long start = 1; start <= length; start += 1 + length / 16) {
+            const auto found = fast.search(bytes, start, length);
+            const auto expected = reference.search(units, start, length);
+            if (found.byteRange(0) != expected.byteRange(0))
+                std::abort();
+            for (int k = 1; k <= reference.subExpressionCount(); ++k)
+                if (found.byteRange(k) != expected.byteRange(k))
+                    std::abort();
+        }
+        if (fast.replace(subject, "#", 1, length, true, true) != reference.replace(subject, "#", 1, length, true, true))
+            std::abort();
     }
     // Removing matches never adds a byte.
     if (matcher.replace(subject, site::tagPattern()).size() > subject.size())
