@@ -13,10 +13,10 @@ Text cleanArticlePage(const ByteSet& page, CatalogEntry* entry)
         return {};
 
     matching::PatternMatcher matcher;
-    const Text tagFree = matcher.replace(page, site::tagPattern());
+    Text tagFree = matcher.replace(page, site::tagPattern());
     if (tagFree.empty())
         return page;
-    // The cuts below narrow a view of the tag-free text; only the final clean-up copies.
+    // The cuts below narrow a view of the tag-free text; the final clean-up moves what is kept to its front.
     std::string_view text = tagFree;
 
     // Cut everything up to the lead-in and the lead-in itself, and from its next occurrence on. The first match is
@@ -34,10 +34,13 @@ Text cleanArticlePage(const ByteSet& page, CatalogEntry* entry)
     if (notice)
         text = text.substr(0, notice->offset);
 
-    // Only ASCII spaces go: Chinese paragraphs are indented with the ideographic space U+3000.
-    Text body = matching::eraseBytes(text, " \t");
-    body = matching::eraseAll(body, "a(\"conten\");");
-    body = matching::eraseAll(body, "\r\n\r\n");
+    // Only ASCII spaces go: Chinese paragraphs are indented with the ideographic space U+3000. The script residue
+    // and the blank lines go after them, each from what the one before left.
+    static constexpr matching::Erasure cleanUp[] = {{matching::Erasure::EachByte, " \t"},
+                                                    {matching::Erasure::Occurrences, "a(\"conten\");"},
+                                                    {matching::Erasure::Occurrences, "\r\n\r\n"}};
+    const auto begin = static_cast<std::size_t>(text.data() - tagFree.data());
+    Text body = matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size());
     if (entry) {
         entry->body = body;
         entry->author = site::unknownAuthor();

@@ -279,7 +279,61 @@ private:
     std::string out;
 };
 
+// One literal character at `position` (an ASCII character that is not special, an escaped ASCII punctuation mark,
+// or a whole double-byte character) appended to `out`, not followed by a quantifier.
+bool literalCharacter(std::string_view pattern, std::size_t& position, std::string& out)
+{
+    const auto at = [&](std::size_t i) { return i < pattern.size() ? static_cast<unsigned char>(pattern[i]) : 0; };
+    const unsigned char c = at(position);
+    std::size_t length = 1;
+    if (c == '\\') {
+        const unsigned char e = at(position + 1);
+        if (e == 0 || e >= 0x80 || isAsciiAlphanumeric(e))
+            return false;
+        out += static_cast<char>(e);
+        length = 2;
+    } else if (c >= 0x80) {
+        if (characterLength(pattern, position) != 2)
+            return false;
+        out.append(pattern.substr(position, 2));
+        length = 2;
+    } else {
+        if (c == 0 || std::string_view("^$.|?*+()[]{}").find(static_cast<char>(c)) != std::string_view::npos)
+            return false;
+        out += static_cast<char>(c);
+    }
+    position += length;
+    const unsigned char next = at(position);
+    return next != '*' && next != '+' && next != '?' && next != '{';
+}
+
 } // namespace
+
+std::optional<DotRunPattern> dotRunPattern(std::string_view pattern, bool caseless)
+{
+    if (caseless)
+        return std::nullopt;
+    DotRunPattern parts;
+    std::size_t position = 0;
+    while (position < pattern.size() && pattern[position] != '.')
+        if (!literalCharacter(pattern, position, parts.prefix))
+            return std::nullopt;
+    if (parts.prefix.empty() || position + 1 >= pattern.size() ||
+        (pattern[position + 1] != '+' && pattern[position + 1] != '*'))
+        return std::nullopt;
+    parts.minimumRun = pattern[position + 1] == '+' ? 1 : 0;
+    position += 2;
+    // Lazy and possessive runs end elsewhere.
+    if (position < pattern.size() && (pattern[position] == '?' || pattern[position] == '+'))
+        return std::nullopt;
+    while (position < pattern.size())
+        if (!literalCharacter(pattern, position, parts.suffix))
+            return std::nullopt;
+    if (parts.suffix.empty() || static_cast<unsigned char>(parts.suffix[0]) >= LowLimit ||
+        parts.suffix.find('\n') != std::string::npos)
+        return std::nullopt;
+    return parts;
+}
 
 std::optional<std::string> bytePattern(std::string_view pattern, bool caseless)
 {

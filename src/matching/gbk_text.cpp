@@ -6,6 +6,15 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VARNHOLT_HAVE_SSE2 1
+#else
+#define VARNHOLT_HAVE_SSE2 0
+#endif
 
 namespace matching {
 
@@ -17,49 +26,6 @@ std::size_t characterLength(std::string_view text, std::size_t index)
     if (isLeadByte(byte) && index + 1 < text.size() && isTrailByte(static_cast<unsigned char>(text[index + 1])))
         return 2;
     return 1;
-}
-
-bool isCharacterBoundary(std::string_view text, std::size_t index)
-{
-    if (index == 0 || index >= text.size())
-        return true;
-    // A byte that cannot lead a double-byte character always ends one: the position after it is a boundary. From
-    // there, lead-range bytes pair up, so the parity of the run before `index` decides.
-    std::size_t run = 0;
-    while (run < index && isLeadByte(static_cast<unsigned char>(text[index - 1 - run])))
-        ++run;
-    if (run % 2 == 0)
-        return true;
-    // `index - 1` starts a character: `index` is its trail unless that byte cannot be one.
-    return !isTrailByte(static_cast<unsigned char>(text[index]));
-}
-
-std::size_t findText(std::string_view text, std::string_view needle, std::size_t from)
-{
-    if (needle.empty())
-        return std::string_view::npos;
-    for (std::size_t candidate = text.find(needle, from); candidate != std::string_view::npos;
-         candidate = text.find(needle, candidate + 1)) {
-        if (isCharacterBoundary(text, candidate))
-            return candidate;
-    }
-    return std::string_view::npos;
-}
-
-Text eraseAll(std::string_view text, std::string_view needle)
-{
-    Text kept;
-    if (needle.empty())
-        return Text(text);
-    kept.reserve(text.size());
-    std::size_t copied = 0;
-    for (std::size_t found = findText(text, needle, 0); found != std::string_view::npos;
-         found = findText(text, needle, copied)) {
-        kept.append(text.data() + copied, found - copied);
-        copied = found + needle.size();
-    }
-    kept.append(text.data() + copied, text.size() - copied);
-    return kept;
 }
 
 namespace {
@@ -75,84 +41,307 @@ std::uint64_t equalBytes(std::uint64_t word, std::uint64_t repeated)
     return ~(((x & ~Highs) + ~Highs) | x) & Highs;
 }
 
+// Whether all eight bytes of `word` lie in the lead range 0x81-0xFE.
+bool allLeadBytes(std::uint64_t word)
+{
+    return (word & Highs) == Highs && equalBytes(word, Ones * 0x80) == 0 && equalBytes(word, Ones * 0xFF) == 0;
+}
+
+// How common a byte is in GBK web pages, roughly: rarer bytes make better anchors for a text search. Bytes of
+// double-byte characters are the most common in Chinese text, those of the punctuation rows A1-A3 above all.
+int commonness(unsigned char byte)
+{
+    if (byte >= 0xA1 && byte <= 0xA3)
+        return 6;
+    if (byte >= 0x80)
+        return 5;
+    if (byte == ' ' || byte == '\r' || byte == '\n' || byte == '\t')
+        return 4;
+    if ((byte >= 'a' && byte <= 'z') || byte == '<' || byte == '>' || byte == '"' || byte == '=' || byte == '/')
+        return 3;
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9'))
+        return 2;
+    return byte < 0x20 ? 0 : 1;
+}
+
 } // namespace
 
-Text eraseBytes(std::string_view text, std::string_view bytes)
+bool isCharacterBoundary(std::string_view text, std::size_t index, std::size_t knownBoundary)
 {
-    assert(bytes.size() <= 4);
-    for ([[maybe_unused]] const char byte : bytes)
-        assert(static_cast<unsigned char>(byte) < 0x40 && "eraseBytes works only for bytes that are never trail bytes");
-    const std::size_t size = text.size();
-    // Eight bytes of slack: a word is always stored whole, and the bytes past the kept ones are written over.
-    Text kept(size + 8, '\0');
-    char* out = kept.data();
-    const char* in = text.data();
-    std::uint64_t repeated[4] = {};
-    const std::size_t targets = bytes.size();
-    for (std::size_t t = 0; t < targets; ++t)
-        repeated[t] = Ones * static_cast<unsigned char>(bytes[t]);
-    std::size_t length = 0;
-    std::size_t i = 0;
+    if (index == 0 || index >= text.size() || index == knownBoundary)
+        return true;
+    // A byte that cannot lead a double-byte character always ends one: the position after it is a boundary, as is
+    // a known boundary. From there, lead-range bytes pair up, so the parity of the run before `index` decides.
+    const std::size_t floor = knownBoundary < index ? knownBoundary : 0;
+    std::size_t run = 0;
+    // Sixteen or eight bytes at a time through the long runs of Chinese text, where every byte is in the lead range.
+#if VARNHOLT_HAVE_SSE2
+    // 0x81-0xFE become 0x00-0x7D when 0x7F is added; a byte stays itself under min(byte, 0x7D) only in that range.
+    const __m128i shift = _mm_set1_epi8(0x7F);
+    const __m128i highest = _mm_set1_epi8(0x7D);
+    while (index - run >= floor + 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + index - run - 16));
+        const __m128i moved = _mm_add_epi8(block, shift);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(moved, highest), moved)) != 0xFFFF)
+            break;
+        run += 16;
+    }
+#endif
+    while (index - run >= floor + 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + index - run - 8, 8);
+        if (!allLeadBytes(word))
+            break;
+        run += 8;
+    }
+    while (index - run > floor && isLeadByte(static_cast<unsigned char>(text[index - 1 - run])))
+        ++run;
+    if (run % 2 == 0)
+        return true;
+    // `index - 1` starts a character: `index` is its trail unless that byte cannot be one.
+    return !isTrailByte(static_cast<unsigned char>(text[index]));
+}
+
+namespace {
+
+// Whether the bytes at `at` are `needle`: short needles without a call.
+bool sameBytes(const char* at, std::string_view needle)
+{
+    if (needle.size() > 16)
+        return std::memcmp(at, needle.data(), needle.size()) == 0;
+    for (std::size_t i = 0; i < needle.size(); ++i)
+        if (at[i] != needle[i])
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::size_t findText(std::string_view text, std::string_view needle, std::size_t from)
+{
+    if (needle.empty() || from > text.size() || needle.size() > text.size() - from)
+        return std::string_view::npos;
+    // Look for the needle's rarest byte, then compare the whole needle around it.
+    std::size_t anchor = 0;
+    for (std::size_t i = 1; i < needle.size(); ++i)
+        if (commonness(static_cast<unsigned char>(needle[i])) < commonness(static_cast<unsigned char>(needle[anchor])))
+            anchor = i;
+    const char anchorByte = needle[anchor];
+    const std::size_t lastStart = text.size() - needle.size();
+    std::size_t knownBoundary = from;
+    for (std::size_t scan = from + anchor; scan <= lastStart + anchor;) {
+        const void* hit = std::memchr(text.data() + scan, anchorByte, lastStart + anchor + 1 - scan);
+        if (!hit)
+            break;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        const std::size_t candidate = at - anchor;
+        if (sameBytes(text.data() + candidate, needle)) {
+            if (isCharacterBoundary(text, candidate, knownBoundary))
+                return candidate;
+            // The candidate is a trail byte: the next byte starts a character.
+            knownBoundary = candidate + 1;
+        }
+        scan = at + 1;
+    }
+    return std::string_view::npos;
+}
+
+namespace {
+
+// Where one erasure stands in the shared buffer: its input lies in [read, the previous stage's write position),
+// its output in [0, write), with write <= read. `searchFrom` (>= read, a character boundary) is where a text
+// erasure looks for the next occurrence.
+struct Cursor {
+    std::size_t read = 0;
+    std::size_t write = 0;
+    std::size_t searchFrom = 0;
+};
+
+// Moves the input [c.read, inputEnd) down to c.write without the `bytes`. Where at least sixteen bytes lie between
+// the write and the read position, words are stored whole and the bytes past the kept ones are written over later;
+// nearer, one byte at a time.
+template <std::size_t targets>
+void dropBytes(char* data, Cursor& c, std::size_t inputEnd, std::string_view bytes)
+{
+    std::size_t i = c.read;
+    std::size_t length = c.write;
+    const auto oneByOne = [&](std::size_t stop) {
+        for (; i < stop; ++i) {
+            const char byte = data[i];
+            data[length] = byte;
+            length += bytes.find(byte) == std::string_view::npos;
+        }
+    };
     if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= size; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, in + i, 8);
+        std::uint64_t repeated[targets > 0 ? targets : 1] = {};
+        for (std::size_t t = 0; t < targets; ++t)
+            repeated[t] = Ones * static_cast<unsigned char>(bytes[t]);
+        // One word: stored whole when nothing in it goes, else as the kept stretches between the dropped bytes.
+        const auto word = [&](std::uint64_t value) {
             std::uint64_t dropped = 0;
             for (std::size_t t = 0; t < targets; ++t)
-                dropped |= equalBytes(word, repeated[t]);
-            std::memcpy(out + length, &word, 8);
-            if (dropped == 0) {
-                length += 8;
-                continue;
-            }
-            // Copy the kept stretches between dropped bytes, each as a whole shifted word.
+                dropped |= equalBytes(value, repeated[t]);
             std::size_t from = 0;
-            std::size_t end = length;
             for (; dropped != 0; dropped &= dropped - 1) {
                 const auto lane = static_cast<std::size_t>(std::countr_zero(dropped)) / 8;
-                const std::uint64_t rest = word >> (8 * from);
-                std::memcpy(out + end, &rest, 8);
-                end += lane - from;
+                const std::uint64_t rest = value >> (8 * from);
+                std::memcpy(data + length, &rest, 8);
+                length += lane - from;
                 from = lane + 1;
             }
             if (from < 8) {
-                const std::uint64_t rest = word >> (8 * from);
-                std::memcpy(out + end, &rest, 8);
-                end += 8 - from;
+                const std::uint64_t rest = value >> (8 * from);
+                std::memcpy(data + length, &rest, 8);
+                length += 8 - from;
             }
-            length = end;
+        };
+#if VARNHOLT_HAVE_SSE2
+        __m128i wanted[targets > 0 ? targets : 1];
+        for (std::size_t t = 0; t < targets; ++t)
+            wanted[t] = _mm_set1_epi8(bytes[t]);
+        while (i + 16 <= inputEnd) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            __m128i hit = _mm_setzero_si128();
+            for (std::size_t t = 0; t < targets; ++t)
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[t]));
+            if (_mm_movemask_epi8(hit) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(data + length), block);
+                length += 16;
+                i += 16;
+            } else if (i - length >= 16) {
+                std::uint64_t halves[2];
+                std::memcpy(halves, &block, 16);
+                word(halves[0]);
+                word(halves[1]);
+                i += 16;
+            } else {
+                oneByOne(i + 16);
+            }
+        }
+#endif
+        while (i + 8 <= inputEnd) {
+            std::uint64_t value;
+            std::memcpy(&value, data + i, 8);
+            std::uint64_t dropped = 0;
+            for (std::size_t t = 0; t < targets; ++t)
+                dropped |= equalBytes(value, repeated[t]);
+            if (dropped == 0) {
+                std::memcpy(data + length, &value, 8);
+                length += 8;
+                i += 8;
+            } else if (i - length >= 16) {
+                word(value);
+                i += 8;
+            } else {
+                oneByOne(i + 8);
+            }
         }
     }
-    for (; i < size; ++i) {
-        out[length] = in[i];
-        length += bytes.find(in[i]) == std::string_view::npos;
-    }
-    kept.resize(length);
-    return kept;
+    oneByOne(inputEnd);
+    c.read = c.searchFrom = i;
+    c.write = length;
 }
 
-Text eraseByte(std::string_view text, char byte)
+void dropEachByte(char* data, Cursor& c, std::size_t inputEnd, std::string_view bytes)
 {
-    return eraseBytes(text, std::string_view(&byte, 1));
+    switch (bytes.size()) {
+    case 1: return dropBytes<1>(data, c, inputEnd, bytes);
+    case 2: return dropBytes<2>(data, c, inputEnd, bytes);
+    case 3: return dropBytes<3>(data, c, inputEnd, bytes);
+    default: return dropBytes<4>(data, c, inputEnd, bytes.substr(0, 4));
+    }
 }
 
-std::vector<std::string_view> splitText(std::string_view text, std::string_view separator)
+// Moves the input [c.read, inputEnd) down to c.write without the occurrences of `needle`, found left to right
+// without overlap. Until the input is `complete`, the last bytes that could start an occurrence ending in input
+// still to come wait in place.
+void dropText(char* data, Cursor& c, std::size_t inputEnd, bool complete, std::string_view needle)
 {
-    std::vector<std::string_view> pieces;
-    if (text.empty())
-        return pieces;
-    if (separator.empty()) {
-        pieces.push_back(text);
-        return pieces;
+    const std::string_view input(data, inputEnd);
+    const auto moveTo = [&](std::size_t stop) {
+        std::memmove(data + c.write, data + c.read, stop - c.read);
+        c.write += stop - c.read;
+        c.read = stop;
+    };
+    const std::size_t limit = complete ? inputEnd : inputEnd - std::min(inputEnd, needle.size() - 1);
+    while (c.searchFrom < limit) {
+        const std::size_t found = findText(input, needle, c.searchFrom);
+        if (found == std::string_view::npos || found >= limit)
+            break;
+        moveTo(found);
+        c.read = found + needle.size();
+        // The search goes on from the next character: a needle that ends with a lone lead byte may end inside one.
+        c.searchFrom = isCharacterBoundary(input, c.read, found) ? c.read : c.read + 1;
     }
-    std::size_t begin = 0;
-    for (std::size_t found = findText(text, separator, 0); found != std::string_view::npos;
-         found = findText(text, separator, begin)) {
-        pieces.push_back(text.substr(begin, found - begin));
-        begin = found + separator.size();
+    if (complete) {
+        moveTo(inputEnd);
+        return;
     }
-    pieces.push_back(text.substr(begin));
-    return pieces;
+    // What lies before the last possible start moves on, up to a character boundary.
+    std::size_t stop = limit;
+    if (stop > c.searchFrom && !isCharacterBoundary(input, stop, c.searchFrom))
+        --stop;
+    if (stop > c.searchFrom) {
+        moveTo(stop);
+        c.searchFrom = stop;
+    }
+}
+
+} // namespace
+
+Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin, std::size_t end, std::size_t chunk)
+{
+    end = std::min(end, text.size());
+    begin = std::min(begin, end);
+    chunk = std::max<std::size_t>(chunk, 1);
+    std::vector<Cursor> cursors(erasures.size());
+    if (!cursors.empty())
+        cursors[0].read = cursors[0].searchFrom = begin;
+    char* data = text.data();
+    // All erasures work through one stretch before the next is read, so that it is still in the cache.
+    std::size_t read = begin;
+    for (bool complete = false; !complete;) {
+        read = end - read > chunk ? read + chunk : end;
+        complete = read == end;
+        std::size_t inputEnd = read;
+        for (std::size_t k = 0; k < erasures.size(); ++k) {
+            const Erasure& erasure = erasures[k];
+            assert(erasure.kind != Erasure::EachByte || erasure.text.size() <= 4);
+            if (erasure.text.empty())
+                dropBytes<0>(data, cursors[k], inputEnd, {});
+            else if (erasure.kind == Erasure::EachByte)
+                dropEachByte(data, cursors[k], inputEnd, erasure.text);
+            else
+                dropText(data, cursors[k], inputEnd, complete, erasure.text);
+            inputEnd = cursors[k].write;
+        }
+    }
+    if (erasures.empty()) {
+        text.erase(end);
+        text.erase(0, begin);
+        return text;
+    }
+    text.resize(cursors.back().write);
+    return text;
+}
+
+Text eraseAll(Text text, std::string_view needle)
+{
+    const Erasure erasure{Erasure::Occurrences, needle};
+    return eraseInTurn(std::move(text), {&erasure, 1});
+}
+
+Text eraseBytes(Text text, std::string_view bytes, std::size_t begin, std::size_t end)
+{
+    for ([[maybe_unused]] const char byte : bytes)
+        assert(static_cast<unsigned char>(byte) < 0x40 && "eraseBytes works only for bytes that are never trail bytes");
+    const Erasure erasure{Erasure::EachByte, bytes};
+    return eraseInTurn(std::move(text), {&erasure, 1}, begin, end);
+}
+
+Text eraseByte(Text text, char byte)
+{
+    return eraseBytes(std::move(text), std::string_view(&byte, 1));
 }
 
 } // namespace matching

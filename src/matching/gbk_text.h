@@ -4,8 +4,8 @@
 #include "platform/text.h"
 
 #include <cstddef>
+#include <span>
 #include <string_view>
-#include <vector>
 
 namespace matching {
 
@@ -18,7 +18,8 @@ constexpr bool isTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 
 std::size_t characterLength(std::string_view text, std::size_t index);
 
 /// Whether 0-based `index` starts a character (or is the end): false only inside a double-byte character.
-bool isCharacterBoundary(std::string_view text, std::size_t index);
+/// `knownBoundary`, a position known to start a character, bounds the look back when it lies before `index`.
+bool isCharacterBoundary(std::string_view text, std::size_t index, std::size_t knownBoundary = 0);
 
 /// The 0-based position of the first occurrence of `needle` at or after `from` that starts on a character boundary
 /// (never inside a double-byte character), or npos. `from` must be a character boundary.
@@ -26,16 +27,28 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 
 /// `text` without any occurrence of `needle`, found left to right without overlap. Text that the deletions join
 /// together is not searched again, so three CR LF pairs in a row leave one when CR LF CR LF is deleted.
-Text eraseAll(std::string_view text, std::string_view needle);
+Text eraseAll(Text text, std::string_view needle);
 
 /// `text` without any byte equal to `byte`, which must be an ASCII byte below 0x40 (it never occurs inside a
 /// double-byte character): the space, the TAB.
-Text eraseByte(std::string_view text, char byte);
-/// `text` without any of up to four `bytes`, each an ASCII byte below 0x40; the same as erasing them one by one.
-Text eraseBytes(std::string_view text, std::string_view bytes);
+Text eraseByte(Text text, char byte);
+/// The bytes [begin, end) of `text` without any of up to four `bytes`, each an ASCII byte below 0x40: the same as
+/// erasing them one by one.
+Text eraseBytes(Text text, std::string_view bytes, std::size_t begin = 0, std::size_t end = Text::npos);
 
-/// Splits `text` at every occurrence of `separator`. An empty separator gives the whole text as the only piece; an
-/// empty text gives no pieces; an empty stretch between two adjacent separators counts as a piece.
-std::vector<std::string_view> splitText(std::string_view text, std::string_view separator);
+/// One erasure of a clean-up: every occurrence of a text (as `eraseAll`), or every one of up to four bytes below
+/// 0x40 (as `eraseBytes`).
+struct Erasure {
+    enum Kind { Occurrences, EachByte };
+    Kind kind = Occurrences;
+    std::string_view text;
+};
+
+/// The bytes [begin, end) of `text` with the erasures applied one after the other, each to the result of the one
+/// before: the same result as calling `eraseAll` and `eraseBytes` in turn, in one pass over the text that reuses
+/// its storage. The erasures take turns on stretches of `chunk` bytes, so that a stretch is still in the cache for
+/// the next one.
+Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin = 0, std::size_t end = Text::npos,
+                 std::size_t chunk = 32 * 1024);
 
 } // namespace matching

@@ -19,10 +19,11 @@
 
 namespace matching {
 
-// Exactly one of the two codes is set.
+// Exactly one of the two codes is set. A pattern of the dot-run form is searched without either.
 struct CompiledCode {
     pcre2_code_8* byteCode = nullptr;
     pcre2_code_32* unitCode = nullptr;
+    std::optional<DotRunPattern> dotRun;
     bool jit = false;
     int groupCount = 0;
     ~CompiledCode()
@@ -222,7 +223,9 @@ class PatternCache {
 public:
     std::shared_ptr<const CompiledCode> get(const Text& pattern, bool caseless, SearchMode mode)
     {
-        const std::string key = (caseless ? "i" : "c") + std::string(mode == SearchMode::Units ? "u:" : "f:") + pattern;
+        std::string key = caseless ? "i" : "c";
+        key += mode == SearchMode::Units ? "u:" : "f:";
+        key += pattern;
         {
             std::lock_guard lock(mutex);
             if (const auto found = entries.find(key); found != entries.end())
@@ -244,7 +247,7 @@ private:
         int error = 0;
         PCRE2_SIZE offset = 0;
         std::uint32_t count = 0;
-        const bool tryBytes = mode == SearchMode::Fastest && byteSearchAllowed();
+        const bool tryBytes = mode == SearchMode::Fastest && newline() != PCRE2_NEWLINE_ANY;
         if (const std::optional<std::string> bytes = tryBytes ? bytePattern(pattern, caseless) : std::nullopt) {
             compiled->byteCode = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(bytes->data()), bytes->size(), options,
                                                  &error, &offset, nullptr);
@@ -262,18 +265,22 @@ private:
             pcre2_pattern_info_32(compiled->unitCode, PCRE2_INFO_CAPTURECOUNT, &count);
         }
         compiled->groupCount = static_cast<int>(count);
+        // The dot-run search takes `.` to be any byte but the line feed.
+        if (compiled->byteCode && newline() == PCRE2_NEWLINE_LF)
+            compiled->dotRun = dotRunPattern(pattern, caseless);
         return compiled;
     }
 
-    // Where a line break may be the byte 0x85 (NEL), which leads double-byte characters, `.` is not safe on bytes.
-    static bool byteSearchAllowed()
+    // The engine's line-break convention, which decides what `.` leaves out. Where a line break may be the byte 0x85
+    // (NEL), which leads double-byte characters, `.` is not safe on bytes.
+    static std::uint32_t newline()
     {
-        static const bool allowed = [] {
-            std::uint32_t newline = 0;
-            pcre2_config_8(PCRE2_CONFIG_NEWLINE, &newline);
-            return newline != PCRE2_NEWLINE_ANY;
+        static const std::uint32_t value = [] {
+            std::uint32_t convention = 0;
+            pcre2_config_8(PCRE2_CONFIG_NEWLINE, &convention);
+            return convention;
         }();
-        return allowed;
+        return value;
     }
 
     std::mutex mutex;
@@ -409,6 +416,43 @@ int CompiledPattern::subExpressionCount() const
     return code ? code->groupCount : 0;
 }
 
+namespace {
+
+// The leftmost match of prefix, run, suffix: the first prefix (on a character boundary) whose line holds the suffix
+// at least `minimumRun` bytes after it; the match ends with the last such suffix on that line, as a greedy run
+// backing off would find it. The suffix starts with a byte below 0x40, so each occurrence starts a character.
+bool searchDotRun(const EngineSubject& subject, const DotRunPattern& parts, std::size_t startByte,
+                  std::size_t endByte, std::vector<std::size_t>& groups)
+{
+    const std::string_view text = subject.bytes().substr(0, endByte);
+    const bool prefixStartsCharacter = static_cast<unsigned char>(parts.prefix[0]) < 0x40;
+    for (std::size_t from = startByte; from <= endByte;) {
+        const std::size_t start = text.find(parts.prefix, from);
+        if (start == std::string_view::npos)
+            return false;
+        if (!prefixStartsCharacter && subject.characterStart(start) != start) {
+            from = start + 1;
+            continue;
+        }
+        const std::size_t runStart = start + parts.prefix.size();
+        const std::size_t lineEnd = std::min(text.find('\n', runStart), text.size());
+        const std::string_view line = text.substr(0, lineEnd);
+        std::size_t last = std::string_view::npos;
+        for (std::size_t found = line.find(parts.suffix, runStart + parts.minimumRun); found != std::string_view::npos;
+             found = line.find(parts.suffix, found + 1))
+            last = found;
+        if (last != std::string_view::npos) {
+            groups = {start, last + parts.suffix.size()};
+            return true;
+        }
+        // A later prefix on the same line has no suffix after it either.
+        from = lineEnd + 1;
+    }
+    return false;
+}
+
+} // namespace
+
 bool CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t startByte, std::size_t endByte,
                                  std::vector<std::size_t>& groups) const
 {
@@ -416,6 +460,8 @@ bool CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t start
     if (!code || startByte > endByte)
         return false;
     const auto options = static_cast<std::uint32_t>(matchFlag);
+    if (code->dotRun && options == 0)
+        return searchDotRun(subject, *code->dotRun, startByte, endByte, groups);
     if (code->byteCode) {
         const auto* bytes = reinterpret_cast<PCRE2_SPTR8>(subject.bytes().data());
         for (std::size_t from = startByte; from <= endByte;) {

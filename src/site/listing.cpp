@@ -9,10 +9,12 @@ namespace site {
 
 int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries)
 {
-    Text text = matching::eraseByte(page, ' ');
-    text = matching::eraseAll(text, "\r\n\r\n");
-    text = matching::eraseByte(text, '\t');
-    text = matching::eraseAll(text, "\r\n\r\n");
+    // Spaces, blank lines, TABs and then the blank lines the TABs' removal joined.
+    static constexpr matching::Erasure cleanUp[] = {{matching::Erasure::EachByte, " "},
+                                                    {matching::Erasure::Occurrences, "\r\n\r\n"},
+                                                    {matching::Erasure::EachByte, "\t"},
+                                                    {matching::Erasure::Occurrences, "\r\n\r\n"}};
+    Text text = matching::eraseInTurn(page, cleanUp);
     if (text.empty())
         return -1;
 

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
+#include <string>
 
 namespace {
 
@@ -31,6 +33,18 @@ std::string randomGbk(std::mt19937& random, std::size_t length)
                 text += pool[random() % sizeof pool];
         }
     }
+    return text;
+}
+
+// Text made of pieces that the test patterns look for, with random bytes between them.
+std::string randomPieces(std::mt19937& random, std::size_t count)
+{
+    using testing_support::gbk;
+    const std::string pieces[] = {"a", "...", ".", "\n", "<", ">", "\"", "i", "l", gbk("豬"), gbk("條"), gbk("【导读】"),
+                                  "\xA1", "\xD8", gbk("，"), " ", "\r\n", "\r", "\t", "a(\"conten\");"};
+    std::string text;
+    for (std::size_t k = 0; k < count; ++k)
+        text += random() % 4 == 0 ? randomGbk(random, 1 + random() % 3) : pieces[random() % std::size(pieces)];
     return text;
 }
 
@@ -78,9 +92,19 @@ TEST(GbkMapping, FastPathsAgreeWithTheCharacterWalk)
 TEST(GbkMapping, EraseBytesEqualsErasingOneByteAfterAnother)
 {
     std::mt19937 random(7);
-    for (int round = 0; round < 300; ++round) {
-        const std::string text = randomGbk(random, random() % 200);
-        EXPECT_EQ(matching::eraseBytes(text, " \t\n"),
+    for (int round = 0; round < 600; ++round) {
+        // Now and then long runs without any erased byte, so that whole blocks move down in place.
+        std::string text = randomGbk(random, random() % 300);
+        if (round % 3 == 0)
+            text.insert(random() % (text.size() + 1), std::string(random() % 80, 'x'));
+        const std::size_t begin = random() % (text.size() + 1);
+        const std::size_t end = begin + random() % (text.size() - begin + 1);
+        std::string expected;
+        for (const char c : text.substr(begin, end - begin))
+            if (c != ' ' && c != '\t' && c != '\n')
+                expected += c;
+        ASSERT_EQ(matching::eraseBytes(text, " \t\n", begin, end), expected);
+        ASSERT_EQ(matching::eraseBytes(text, " \t\n"),
                   matching::eraseByte(matching::eraseByte(matching::eraseByte(text, ' '), '\t'), '\n'));
     }
 }
@@ -102,6 +126,21 @@ TEST(BytePattern, AcceptsOnlyPatternsThatCannotStopInsideACharacter)
     EXPECT_TRUE(matching::bytePattern("<a\\s?[^>]*>", true));
 }
 
+TEST(BytePattern, DotRunFormIsAMarkerARunAndAClosingMarker)
+{
+    using testing_support::gbk;
+    const auto leadIn = matching::dotRunPattern(site::leadInPattern(), false);
+    ASSERT_TRUE(leadIn);
+    EXPECT_EQ(leadIn->prefix, gbk("【导读】"));
+    EXPECT_EQ(leadIn->suffix, "...");
+    EXPECT_EQ(leadIn->minimumRun, 1u);
+    EXPECT_EQ(matching::dotRunPattern("<.*\\>", false)->minimumRun, 0u);
+    // Lazy or possessive runs, quantified literals, a closing marker that may start inside a character, or none.
+    for (const char* pattern : {"a.+?\\.", "a.++\\.", "ab+.+\\.", "a.+b", "a.+", ".+\\.", "a.+\\.+", "a.+(\\.)", "a.+\\n"})
+        EXPECT_FALSE(matching::dotRunPattern(pattern, false)) << pattern;
+    EXPECT_FALSE(matching::dotRunPattern(site::leadInPattern(), true));
+}
+
 // Every search the engine can be asked for, on bytes and on units: the same matches and groups.
 TEST(BytePattern, SearchOnBytesFindsWhatTheSearchOnUnitsFinds)
 {
@@ -110,9 +149,10 @@ TEST(BytePattern, SearchOnBytesFindsWhatTheSearchOnUnitsFinds)
                                   site::disclaimerPattern(), site::entryCountPattern(), site::pageCountPattern()};
     for (const char* pattern :
          {"<([^<>ail]+)>", "a(.+?)\\.", "[a-z]+", "\\w+", "\\S+\\s", "\\D*\\d", "\"([^\"\\s]+)\"", "(?:a|[^>]+)>", "i",
-          "l+", "x*", "[^<>]+<", "(\\d)(\\d)?", "<[^>]*>", ".+\\.\\.\\.", "(?:[^<>]+)<(i)"})
+          "l+", "x*", "[^<>]+<", "(\\d)(\\d)?", "<[^>]*>", ".+\\.\\.\\.", "(?:[^<>]+)<(i)", "a.+\\.\\.", "<.*>",
+          "a.*\"", "i.+?\\."})
         patterns.emplace_back(pattern);
-    for (const char* pattern : {"豬.+條", "(?:豬|條)+", "[^豬]+", "條(l)", "豬\\s?i"})
+    for (const char* pattern : {"豬.+條", "(?:豬|條)+", "[^豬]+", "條(l)", "豬\\s?i", "條.+\\.", "【导读】.*>"})
         patterns.push_back(gbk(pattern));
 
     std::mt19937 random(20261208);
@@ -124,9 +164,8 @@ TEST(BytePattern, SearchOnBytesFindsWhatTheSearchOnUnitsFinds)
         ASSERT_TRUE(reference.isValid()) << pattern;
         ASSERT_FALSE(reference.searchesBytes());
         for (int round = 0; round < 60; ++round) {
-            std::string text = randomGbk(random, 1 + random() % 120);
-            if (round % 3 == 0) // now and then a double-byte character right before the pattern's own text
-                text.insert(random() % text.size(), gbk("豬條") + pattern.substr(0, 6));
+            const std::string text =
+                round % 2 == 0 ? randomGbk(random, 1 + random() % 120) : randomPieces(random, 1 + random() % 40);
             // Apart: a subject whose units exist settles boundaries from them instead of from the bytes.
             const matching::EngineSubject bytes(text);
             const matching::EngineSubject units(text);
@@ -139,6 +178,74 @@ TEST(BytePattern, SearchOnBytesFindsWhatTheSearchOnUnitsFinds)
             }
             ASSERT_EQ(fast.replace(text, "#", 1, static_cast<long long>(text.size()), true, true),
                       reference.replace(text, "#", 1, static_cast<long long>(text.size()), true, true));
+        }
+    }
+}
+
+// The text search anchored on the needle's rarest byte, and the erasing built on it, against plain definitions.
+TEST(GbkMapping, TextSearchAgreesWithThePlainDefinition)
+{
+    std::mt19937 random(12);
+    for (int round = 0; round < 400; ++round) {
+        const std::string text = round % 2 ? randomGbk(random, 1 + random() % 150) : randomPieces(random, 30);
+        const std::vector<std::size_t> starts = characterStarts(text);
+        std::vector<bool> isStart(text.size() + 1, false);
+        for (const std::size_t start : starts)
+            isStart[start] = true;
+        isStart[text.size()] = true;
+        // A needle cut from the text itself, often starting inside a character.
+        const std::size_t at = random() % text.size();
+        const std::string needle = text.substr(at, 1 + random() % 5);
+        for (const std::size_t from : starts) {
+            std::size_t expected = std::string::npos;
+            for (std::size_t c = from; c + needle.size() <= text.size() && expected == std::string::npos; ++c)
+                if (isStart[c] && text.compare(c, needle.size(), needle) == 0)
+                    expected = c;
+            ASSERT_EQ(matching::findText(text, needle, from), expected) << "from " << from;
+            for (std::size_t i = from; i <= text.size(); ++i)
+                ASSERT_EQ(matching::isCharacterBoundary(text, i, from), isStart[i]) << "at " << i << " after " << from;
+        }
+        std::string erased;
+        std::size_t copied = 0;
+        for (std::size_t c = 0; c + needle.size() <= text.size();) {
+            if (isStart[c] && text.compare(c, needle.size(), needle) == 0) {
+                erased += text.substr(copied, c - copied);
+                copied = c += needle.size();
+            } else {
+                ++c;
+            }
+        }
+        erased += text.substr(copied);
+        ASSERT_EQ(matching::eraseAll(text, needle), erased);
+    }
+}
+
+// The clean-ups of the listing and the article pages in one pass, on stretches of every size, against the erasures
+// applied one after the other.
+TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
+{
+    using matching::Erasure;
+    const Text pig = testing_support::gbk("豬");
+    const Erasure listing[] = {{Erasure::EachByte, " "}, {Erasure::Occurrences, "\r\n\r\n"}, {Erasure::EachByte, "\t"},
+                               {Erasure::Occurrences, "\r\n\r\n"}};
+    const Erasure article[] = {{Erasure::EachByte, " \t"}, {Erasure::Occurrences, "a(\"conten\");"},
+                               {Erasure::Occurrences, "\r\n\r\n"}, {Erasure::Occurrences, pig}};
+    std::mt19937 random(99);
+    for (int round = 0; round < 300; ++round) {
+        const std::string text = randomPieces(random, random() % 120);
+        const std::size_t begin = random() % (text.size() + 1);
+        const std::size_t end = begin + random() % (text.size() - begin + 1);
+        std::string expected = text.substr(begin, end - begin);
+        for (const Erasure& erasure : article)
+            expected = erasure.kind == Erasure::EachByte ? matching::eraseBytes(expected, erasure.text)
+                                                         : matching::eraseAll(expected, erasure.text);
+        std::string expectedListing = text;
+        for (const Erasure& erasure : listing)
+            expectedListing = erasure.kind == Erasure::EachByte ? matching::eraseBytes(expectedListing, erasure.text)
+                                                                : matching::eraseAll(expectedListing, erasure.text);
+        for (const std::size_t chunk : {1u, 3u, 7u, 16u, 33u, 4096u}) {
+            ASSERT_EQ(matching::eraseInTurn(text, article, begin, end, chunk), expected) << "chunk " << chunk;
+            ASSERT_EQ(matching::eraseInTurn(text, listing, 0, Text::npos, chunk), expectedListing) << "chunk " << chunk;
         }
     }
 }

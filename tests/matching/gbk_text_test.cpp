@@ -33,15 +33,3 @@ TEST(GbkText, EraseByteRemovesEveryOccurrence)
     EXPECT_EQ(matching::eraseByte(gbk("　豬\t條"), '\t'), gbk("　豬條"));
     EXPECT_EQ(matching::eraseByte("", ' '), "");
 }
-
-TEST(GbkText, SplitFollowsThePieceRules)
-{
-    EXPECT_TRUE(matching::splitText("", "x").empty());
-    ASSERT_EQ(matching::splitText("abc", "").size(), 1u);
-    const auto pieces = matching::splitText("LbodyLrest", "L");
-    ASSERT_EQ(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0], "");
-    EXPECT_EQ(pieces[1], "body");
-    EXPECT_EQ(pieces[2], "rest");
-    EXPECT_EQ(matching::splitText("aXXb", "X").size(), 3u);
-}
