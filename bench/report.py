@@ -39,6 +39,17 @@ for (job, name, variant), (decoded_us, size) in python.items():
     print(f"| {job} | {name} | {ours:.0f} | {size / ours:.0f} | {decoded_us:.0f} | {decoded_us / ours:.1f}× | "
           f"{raw_us:.0f} | {raw_us / ours:.1f}× | {floor:.1f} |")
 
+def article(name):
+    return extraction[f"article/extract/{name}"]
+
+
+print("\n| growth | ratio |")
+print("|---|---:|")
+print(f"| 10 MB page against the 100 KB page | {article('article_10m.html') / article('article_100k.html'):.0f}× |")
+for size in ("1m", "10m"):
+    ratio = article(f"article_{size}_oneline.html") / article(f"article_{size}.html")
+    print(f"| {size.upper()}B single-line page against its multi-line twin | {ratio:.2f}× |")
+
 io = medians(os.path.join(folder, "io.json"))
 print("\n### Downloads and the stored case (median)\n")
 print("| benchmark | median | floor | ratio |")

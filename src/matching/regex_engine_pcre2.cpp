@@ -293,8 +293,7 @@ PatternCache& patternCache()
     return *cache;
 }
 
-// A lead-range run longer than this before a position, with no known boundary inside it, is settled from the
-// subject's units instead, so that no search walks back over the same long run of double-byte text again and again.
+// How far a look back for a character boundary goes behind the last known one before the units settle it.
 constexpr std::size_t LookBackLimit = 64;
 
 // The span from one-based byte `start` over `count` bytes, as 0-based character boundaries [first, last).
@@ -362,18 +361,15 @@ std::size_t EngineSubject::characterStart(std::size_t byte) const
         return text.size();
     if (mapped)
         return byteOfUnit(unitOfByte(byte));
-    // Lead-range bytes pair up from the last byte that cannot lead a character, or from a known boundary: the parity
-    // of the run before `byte` decides. Searches move forward, so the last match's start usually bounds the walk.
-    const bool bounded = knownBoundary <= byte;
-    const std::size_t floor = bounded ? knownBoundary : 0;
-    std::size_t run = 0;
-    while (byte - run > floor && isLeadByte(static_cast<unsigned char>(text[byte - 1 - run]))) {
-        if (!bounded && run == LookBackLimit)
+    // Searches move forward, so the last match's start usually bounds the look back. Behind it, a long run of
+    // double-byte text is settled from the units instead, so that no search walks back over it again and again.
+    if (knownBoundary > byte && byte > LookBackLimit) {
+        const std::string_view before = text.substr(byte - LookBackLimit, LookBackLimit);
+        if (std::all_of(before.begin(), before.end(), [](char c) { return isLeadByte(static_cast<unsigned char>(c)); }))
             return byteOfUnit(unitOfByte(byte));
-        ++run;
     }
-    const bool boundary = run % 2 == 0 || !isTrailByte(static_cast<unsigned char>(text[byte]));
-    return boundary ? byte : byte - 1;
+    const std::size_t floor = knownBoundary <= byte ? knownBoundary : 0;
+    return isCharacterBoundary(text, byte, floor) ? byte : byte - 1;
 }
 
 Text SearchResult::matchText(const EngineSubject& subject, long long& position) const
