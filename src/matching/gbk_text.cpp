@@ -2,6 +2,7 @@
 #include "matching/gbk_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cassert>
 #include <cstdint>
@@ -14,6 +15,14 @@
 #define VARNHOLT_HAVE_SSE2 1
 #else
 #define VARNHOLT_HAVE_SSE2 0
+#endif
+// Byte shuffles (SSSE3) compact a block in two steps; GCC and Clang build them for processors that have them and
+// pick them at run time.
+#if VARNHOLT_HAVE_SSE2 && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <tmmintrin.h>
+#define VARNHOLT_HAVE_SHUFFLE 1
+#else
+#define VARNHOLT_HAVE_SHUFFLE 0
 #endif
 
 namespace matching {
@@ -160,6 +169,75 @@ struct Cursor {
 // Moves the input [c.read, inputEnd) down to c.write without the `bytes`. Where at least sixteen bytes lie between
 // the write and the read position, words are stored whole and the bytes past the kept ones are written over later;
 // nearer, one byte at a time.
+#if VARNHOLT_HAVE_SHUFFLE
+// For each 8-bit mask of dropped bytes: where the kept bytes of an eight-byte half come from (0x80: nothing), and
+// how many there are.
+struct CompressStep {
+    std::array<std::uint8_t, 8> order{};
+    std::size_t kept = 0;
+};
+constexpr auto CompressTable = [] {
+    std::array<CompressStep, 256> table{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        std::size_t kept = 0;
+        for (std::uint8_t lane = 0; lane < 8; ++lane)
+            if (!(mask & (1u << lane)))
+                table[mask].order[kept++] = lane;
+        table[mask].kept = kept;
+        for (; kept < 8; ++kept)
+            table[mask].order[kept] = 0x80;
+    }
+    return table;
+}();
+
+bool hasShuffle()
+{
+    static const bool present = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return present;
+}
+
+// Moves sixteen bytes at a time down to `length`, without the `bytes`; stops before the last partial block.
+template <std::size_t targets>
+__attribute__((target("ssse3"))) void shuffleBlocks(char* data, std::size_t& i, std::size_t& length,
+                                                    std::size_t inputEnd, std::string_view bytes)
+{
+    __m128i wanted[targets];
+    for (std::size_t t = 0; t < targets; ++t)
+        wanted[t] = _mm_set1_epi8(bytes[t]);
+    while (i + 16 <= inputEnd) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        __m128i hit = _mm_setzero_si128();
+        for (std::size_t t = 0; t < targets; ++t)
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[t]));
+        const auto dropped = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (dropped == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(data + length), block);
+            length += 16;
+        } else if (i - length >= 16) {
+            // Each half packed by its own shuffle and stored whole; the bytes past the kept ones are written over.
+            const CompressStep& low = CompressTable[dropped & 0xFF];
+            const CompressStep& high = CompressTable[dropped >> 8];
+            const __m128i lowOrder = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(low.order.data()));
+            const __m128i highOrder = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(high.order.data()));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(data + length), _mm_shuffle_epi8(block, lowOrder));
+            length += low.kept;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(data + length),
+                             _mm_shuffle_epi8(_mm_srli_si128(block, 8), highOrder));
+            length += high.kept;
+        } else {
+            for (std::size_t k = 0; k < 16; ++k) {
+                data[length] = data[i + k];
+                length += !(dropped & (1u << k));
+            }
+        }
+        i += 16;
+    }
+}
+#endif
+
 template <std::size_t targets>
 void dropBytes(char* data, Cursor& c, std::size_t inputEnd, std::string_view bytes)
 {
@@ -195,6 +273,11 @@ void dropBytes(char* data, Cursor& c, std::size_t inputEnd, std::string_view byt
                 length += 8 - from;
             }
         };
+#if VARNHOLT_HAVE_SHUFFLE
+        if constexpr (targets > 0)
+            if (hasShuffle())
+                shuffleBlocks<targets>(data, i, length, inputEnd, bytes);
+#endif
 #if VARNHOLT_HAVE_SSE2
         __m128i wanted[targets > 0 ? targets : 1];
         for (std::size_t t = 0; t < targets; ++t)
