@@ -79,7 +79,11 @@ private:
                 } else {
                     out += '(';
                 }
+                // As deep as the engine allows groups to nest, and no deeper than the stack does.
+                if (++depth > MaxDepth)
+                    return std::nullopt;
                 const std::optional<bool> inner = alternatives(false);
+                --depth;
                 if (!inner || atEnd() || peek() != ')')
                     return std::nullopt;
                 ++position;
@@ -273,9 +277,12 @@ private:
         return highest < LowLimit ? Kind::Low : Kind::Narrow;
     }
 
+    static constexpr int MaxDepth = 250;
+
     std::string_view pattern;
     bool caseless;
     std::size_t position = 0;
+    int depth = 0;
     std::string out;
 };
 

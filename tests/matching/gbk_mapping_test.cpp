@@ -124,6 +124,8 @@ TEST(BytePattern, AcceptsOnlyPatternsThatCannotStopInsideACharacter)
     EXPECT_EQ(matching::bytePattern(gbk("豬+"), false), "(?:\\x{d8}\\x{69})+");
     EXPECT_FALSE(matching::bytePattern(gbk("豬"), true));
     EXPECT_TRUE(matching::bytePattern("<a\\s?[^>]*>", true));
+    // Nesting deeper than the engine allows is not read at all.
+    EXPECT_FALSE(matching::bytePattern(std::string(100000, '(') + "a" + std::string(100000, ')'), false));
 }
 
 TEST(BytePattern, DotRunFormIsAMarkerARunAndAClosingMarker)
