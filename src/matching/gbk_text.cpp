@@ -169,6 +169,28 @@ struct Cursor {
 // Moves the input [c.read, inputEnd) down to c.write without the `bytes`. Where at least sixteen bytes lie between
 // the write and the read position, words are stored whole and the bytes past the kept ones are written over later;
 // nearer, one byte at a time.
+#if VARNHOLT_HAVE_SSE2
+// Up to four bytes to find, sixteen at a time.
+template <std::size_t targets>
+struct WantedBytes {
+    __m128i repeated[targets > 0 ? targets : 1];
+
+    explicit WantedBytes(std::string_view bytes)
+    {
+        for (std::size_t t = 0; t < targets; ++t)
+            repeated[t] = _mm_set1_epi8(bytes[t]);
+    }
+    // Bit k set where byte k of `block` is one of them.
+    unsigned in(__m128i block) const
+    {
+        __m128i hit = _mm_setzero_si128();
+        for (std::size_t t = 0; t < targets; ++t)
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, repeated[t]));
+        return static_cast<unsigned>(_mm_movemask_epi8(hit));
+    }
+};
+#endif
+
 #if VARNHOLT_HAVE_SHUFFLE
 // For each 8-bit mask of dropped bytes: where the kept bytes of an eight-byte half come from (0x80: nothing), and
 // how many there are.
@@ -204,15 +226,10 @@ template <std::size_t targets>
 __attribute__((target("ssse3"))) void shuffleBlocks(char* data, std::size_t& i, std::size_t& length,
                                                     std::size_t inputEnd, std::string_view bytes)
 {
-    __m128i wanted[targets];
-    for (std::size_t t = 0; t < targets; ++t)
-        wanted[t] = _mm_set1_epi8(bytes[t]);
+    const WantedBytes<targets> wanted(bytes);
     while (i + 16 <= inputEnd) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        __m128i hit = _mm_setzero_si128();
-        for (std::size_t t = 0; t < targets; ++t)
-            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[t]));
-        const auto dropped = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        const unsigned dropped = wanted.in(block);
         if (dropped == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(data + length), block);
             length += 16;
@@ -279,15 +296,10 @@ void dropBytes(char* data, Cursor& c, std::size_t inputEnd, std::string_view byt
                 shuffleBlocks<targets>(data, i, length, inputEnd, bytes);
 #endif
 #if VARNHOLT_HAVE_SSE2
-        __m128i wanted[targets > 0 ? targets : 1];
-        for (std::size_t t = 0; t < targets; ++t)
-            wanted[t] = _mm_set1_epi8(bytes[t]);
+        const WantedBytes<targets> wanted(bytes);
         while (i + 16 <= inputEnd) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            __m128i hit = _mm_setzero_si128();
-            for (std::size_t t = 0; t < targets; ++t)
-                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, wanted[t]));
-            if (_mm_movemask_epi8(hit) == 0) {
+            if (wanted.in(block) == 0) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(data + length), block);
                 length += 16;
                 i += 16;
