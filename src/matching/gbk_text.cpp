@@ -223,9 +223,12 @@ bool hasShuffle()
 
 // Moves sixteen bytes at a time down to `length`, without the `bytes`; stops before the last partial block.
 template <std::size_t targets>
-__attribute__((target("ssse3"))) void shuffleBlocks(char* data, std::size_t& i, std::size_t& length,
+__attribute__((target("ssse3"))) void shuffleBlocks(char* data, std::size_t& read, std::size_t& write,
                                                     std::size_t inputEnd, std::string_view bytes)
 {
+    // Local positions: the stores through `data` could otherwise alias them, and they would be reloaded each time.
+    std::size_t i = read;
+    std::size_t length = write;
     const WantedBytes<targets> wanted(bytes);
     while (i + 16 <= inputEnd) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
@@ -252,6 +255,8 @@ __attribute__((target("ssse3"))) void shuffleBlocks(char* data, std::size_t& i, 
         }
         i += 16;
     }
+    read = i;
+    write = length;
 }
 #endif
 
