@@ -187,3 +187,26 @@ TEST(PatternMatcherFindAll, InvalidPatternFindsNothing)
     EXPECT_EQ(table.rows(), 1);
     EXPECT_EQ(matcher.replace("abc", "("), "abc");
 }
+
+TEST(PatternMatcherFindFirst, GivesTheFirstMatchAsByteOffsetsWithoutACopy)
+{
+    PatternMatcher matcher;
+    // String "豬a豬條ab".
+    const Text subject = gbk("豬a豬條ab");
+    const auto found = matcher.findFirst(subject, "a");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->offset, 2u);
+    EXPECT_EQ(found->length, 1u);
+    EXPECT_TRUE(matcher.getSubject().empty());
+    // "l" is the trail byte of 條: no match inside a character.
+    EXPECT_FALSE(matcher.findFirst(subject, "l"));
+    const auto pair = matcher.findFirst(subject, gbk("豬條"));
+    ASSERT_TRUE(pair);
+    EXPECT_EQ(pair->offset, 3u);
+    EXPECT_EQ(pair->length, 4u);
+    matching::SearchOptions options;
+    options.start = 5; // one-based: the trail byte of the second 豬, so the search starts with that character
+    EXPECT_EQ(matcher.findFirst(subject, "a", options)->offset, 7u);
+    EXPECT_FALSE(matcher.findFirst("", "a"));
+    EXPECT_FALSE(matcher.findFirst(subject, ""));
+}
