@@ -440,9 +440,4 @@ Text eraseBytes(Text text, std::string_view bytes, std::size_t begin, std::size_
     return eraseInTurn(std::move(text), {&erasure, 1}, begin, end);
 }
 
-Text eraseByte(Text text, char byte)
-{
-    return eraseBytes(std::move(text), std::string_view(&byte, 1));
-}
-
 } // namespace matching

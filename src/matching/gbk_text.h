@@ -29,11 +29,8 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 /// together is not searched again, so three CR LF pairs in a row leave one when CR LF CR LF is deleted.
 Text eraseAll(Text text, std::string_view needle);
 
-/// `text` without any byte equal to `byte`, which must be an ASCII byte below 0x40 (it never occurs inside a
-/// double-byte character): the space, the TAB.
-Text eraseByte(Text text, char byte);
-/// The bytes [begin, end) of `text` without any of up to four `bytes`, each an ASCII byte below 0x40: the same as
-/// erasing them one by one.
+/// The bytes [begin, end) of `text` without any of up to four `bytes`, each an ASCII byte below 0x40 (never inside
+/// a double-byte character: the space, the TAB): the same as erasing them one by one.
 Text eraseBytes(Text text, std::string_view bytes, std::size_t begin = 0, std::size_t end = Text::npos);
 
 /// One erasure of a clean-up: every occurrence of a text (as `eraseAll`), or every one of up to four bytes below

@@ -85,7 +85,7 @@ TEST(GbkMapping, FastPathsAgreeWithTheCharacterWalk)
         for (const char c : text)
             if (c != ' ')
                 withoutSpaces += c;
-        ASSERT_EQ(matching::eraseByte(text, ' '), withoutSpaces);
+        ASSERT_EQ(matching::eraseBytes(text, " "), withoutSpaces);
     }
 }
 
@@ -105,7 +105,7 @@ TEST(GbkMapping, EraseBytesEqualsErasingOneByteAfterAnother)
                 expected += c;
         ASSERT_EQ(matching::eraseBytes(text, " \t\n", begin, end), expected);
         ASSERT_EQ(matching::eraseBytes(text, " \t\n"),
-                  matching::eraseByte(matching::eraseByte(matching::eraseByte(text, ' '), '\t'), '\n'));
+                  matching::eraseBytes(matching::eraseBytes(matching::eraseBytes(text, " "), "\t"), "\n"));
     }
 }
 

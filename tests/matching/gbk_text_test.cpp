@@ -27,9 +27,9 @@ TEST(GbkText, EraseAllDoesNotSearchTextItsDeletionsJoined)
     EXPECT_EQ(matching::eraseAll("xa(\"conten\");y", "a(\"conten\");"), "xy");
 }
 
-TEST(GbkText, EraseByteRemovesEveryOccurrence)
+TEST(GbkText, EraseBytesRemovesEveryOccurrence)
 {
-    EXPECT_EQ(matching::eraseByte(" a b  c ", ' '), "abc");
-    EXPECT_EQ(matching::eraseByte(gbk("　豬\t條"), '\t'), gbk("　豬條"));
-    EXPECT_EQ(matching::eraseByte("", ' '), "");
+    EXPECT_EQ(matching::eraseBytes(" a b  c ", " "), "abc");
+    EXPECT_EQ(matching::eraseBytes(gbk("　豬\t條"), "\t"), gbk("　豬條"));
+    EXPECT_EQ(matching::eraseBytes("", " "), "");
 }
