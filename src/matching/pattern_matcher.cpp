@@ -68,6 +68,13 @@ void PatternMatcher::applyOptions(const SearchOptions& options)
         compileFlag = *options.compileFlag;
 }
 
+std::pair<long long, long long> PatternMatcher::prepareSearch(const SearchOptions& options, std::size_t subjectSize)
+{
+    applyOptions(options);
+    compile(compiledPattern);
+    return {options.start.value_or(1), options.end.value_or(static_cast<long long>(subjectSize))};
+}
+
 void PatternMatcher::compile(CompiledPattern& target) const
 {
     target.compile(pattern, compileFlag);
@@ -81,10 +88,7 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
         return EmptySubject;
     if (!setPattern(std::move(patternText)))
         return EmptyPattern;
-    applyOptions(options);
-    const long long start = options.start.value_or(1);
-    const long long end = options.end.value_or(static_cast<long long>(subject.size()));
-    compile(compiledPattern);
+    const auto [start, end] = prepareSearch(options, subject.size());
 
     const int groups = groupCount();
     const EngineSubject prepared(subject);
@@ -129,10 +133,7 @@ std::optional<MatchSpan> PatternMatcher::findFirst(std::string_view subjectText,
     reset();
     if (subjectText.empty() || !setPattern(std::move(patternText)))
         return std::nullopt;
-    applyOptions(options);
-    const long long start = options.start.value_or(1);
-    const long long end = options.end.value_or(static_cast<long long>(subjectText.size()));
-    compile(compiledPattern);
+    const auto [start, end] = prepareSearch(options, subjectText.size());
     const EngineSubject prepared(subjectText);
     const SearchResult result = compiledPattern.search(prepared, start, end - start + 1);
     if (result.isEmpty())
@@ -166,10 +167,7 @@ Text PatternMatcher::replace(Text subjectText, Text patternText, const ReplaceOp
         return {};
     if (!setPattern(std::move(patternText)))
         return {};
-    applyOptions(options);
-    const long long start = options.start.value_or(1);
-    const long long end = options.end.value_or(static_cast<long long>(subject.size()));
-    compile(compiledPattern);
+    const auto [start, end] = prepareSearch(options, subject.size());
     return compiledPattern.replace(subject, options.replacement, start, end - start + 1, options.replaceAll,
                                    options.wholeText);
 }

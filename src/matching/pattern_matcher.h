@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace matching {
 
@@ -78,6 +79,8 @@ public:
 
 private:
     void applyOptions(const SearchOptions& options);
+    /// Applies the options, compiles the pattern, and gives the span's one-based first and last byte.
+    std::pair<long long, long long> prepareSearch(const SearchOptions& options, std::size_t subjectSize);
     void compile(CompiledPattern& target) const;
 
     Text subject;
