@@ -7,15 +7,15 @@
 
 namespace articles {
 
-Text cleanArticlePage(const ByteSet& page, CatalogEntry* entry)
+Text cleanArticlePage(ByteSet page, CatalogEntry* entry)
 {
     if (page.empty())
         return {};
 
     matching::PatternMatcher matcher;
-    Text tagFree = matcher.replace(page, site::tagPattern());
+    Text tagFree = matcher.replace(std::move(page), site::tagPattern());
     if (tagFree.empty())
-        return page;
+        return matcher.getSubject();
     // The cuts below narrow a view of the tag-free text; the final clean-up moves what is kept to its front.
     std::string_view text = tagFree;
 
@@ -40,11 +40,12 @@ Text cleanArticlePage(const ByteSet& page, CatalogEntry* entry)
                                                     {matching::Erasure::Occurrences, "a(\"conten\");"},
                                                     {matching::Erasure::Occurrences, "\r\n\r\n"}};
     const auto begin = static_cast<std::size_t>(text.data() - tagFree.data());
-    Text body = matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size());
-    if (entry) {
-        entry->body = body;
-        entry->author = site::unknownAuthor();
-    }
+    if (!entry)
+        return matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size());
+    // The entry's copy of the body is made as the clean-up goes, while each stretch is in the cache.
+    Text body = matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size(), matching::EraseChunk,
+                                      &entry->body);
+    entry->author = site::unknownAuthor();
     return body;
 }
 

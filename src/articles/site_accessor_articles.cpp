@@ -27,7 +27,7 @@ bool SiteAccessor::fetchArticleInto(const Text& address, CatalogEntry& entry) co
     // ever, since a stored article is never downloaded again.
     if (text.empty() || filled.author.empty())
         return false;
-    filled.body = text;
+    // The body that came with the author is the returned text already.
     entry = std::move(filled);
     return true;
 }

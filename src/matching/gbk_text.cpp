@@ -389,17 +389,23 @@ void dropText(char* data, Cursor& c, std::size_t inputEnd, bool complete, std::s
 
 } // namespace
 
-Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin, std::size_t end, std::size_t chunk)
+Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin, std::size_t end, std::size_t chunk,
+                 Text* copy)
 {
     end = std::min(end, text.size());
     begin = std::min(begin, end);
     chunk = std::max<std::size_t>(chunk, 1);
+    if (copy) {
+        copy->clear();
+        copy->reserve(end - begin);
+    }
     std::vector<Cursor> cursors(erasures.size());
     if (!cursors.empty())
         cursors[0].read = cursors[0].searchFrom = begin;
     char* data = text.data();
     // All erasures work through one stretch before the next is read, so that it is still in the cache.
     std::size_t read = begin;
+    std::size_t copied = 0;
     for (bool complete = false; !complete;) {
         read = end - read > chunk ? read + chunk : end;
         complete = read == end;
@@ -418,10 +424,17 @@ Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin
                 dropText(data, cursors[k], inputEnd, complete, erasure.text);
             inputEnd = cursors[k].write;
         }
+        // What the last erasure has written is final.
+        if (copy && !erasures.empty()) {
+            copy->append(data + copied, inputEnd - copied);
+            copied = inputEnd;
+        }
     }
     if (erasures.empty()) {
         text.erase(end);
         text.erase(0, begin);
+        if (copy)
+            *copy = text;
         return text;
     }
     text.resize(cursors.back().write);

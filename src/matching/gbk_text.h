@@ -44,8 +44,10 @@ struct Erasure {
 /// The bytes [begin, end) of `text` with the erasures applied one after the other, each to the result of the one
 /// before: the same result as calling `eraseAll` and `eraseBytes` in turn, in one pass over the text that reuses
 /// its storage. The erasures take turns on stretches of `chunk` bytes, so that a stretch is still in the cache for
-/// the next one.
+/// the next one. With `copy`, the result is also copied there, a stretch at a time while it is in the cache: on a
+/// large text that costs much less than copying the result afterwards.
+inline constexpr std::size_t EraseChunk = 32 * 1024;
 Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin = 0, std::size_t end = Text::npos,
-                 std::size_t chunk = 32 * 1024);
+                 std::size_t chunk = EraseChunk, Text* copy = nullptr);
 
 } // namespace matching

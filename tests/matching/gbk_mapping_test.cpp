@@ -223,7 +223,7 @@ TEST(GbkMapping, TextSearchAgreesWithThePlainDefinition)
 }
 
 // The clean-ups of the listing and the article pages in one pass, on stretches of every size, against the erasures
-// applied one after the other.
+// applied one after the other; the copy made on the way equals the result.
 TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
 {
     using matching::Erasure;
@@ -246,8 +246,13 @@ TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
             expectedListing = erasure.kind == Erasure::EachByte ? matching::eraseBytes(expectedListing, erasure.text)
                                                                 : matching::eraseAll(expectedListing, erasure.text);
         for (const std::size_t chunk : {1u, 3u, 7u, 16u, 33u, 4096u}) {
-            ASSERT_EQ(matching::eraseInTurn(text, article, begin, end, chunk), expected) << "chunk " << chunk;
+            Text copy = "stale";
+            ASSERT_EQ(matching::eraseInTurn(text, article, begin, end, chunk, &copy), expected) << "chunk " << chunk;
+            ASSERT_EQ(copy, expected) << "chunk " << chunk;
             ASSERT_EQ(matching::eraseInTurn(text, listing, 0, Text::npos, chunk), expectedListing) << "chunk " << chunk;
         }
+        Text copy = "stale";
+        ASSERT_EQ(matching::eraseInTurn(text, {}, begin, end, 5, &copy), text.substr(begin, end - begin));
+        ASSERT_EQ(copy, text.substr(begin, end - begin));
     }
 }
