@@ -51,12 +51,14 @@ int SiteAccessor::loadPageArticles(Catalog& catalog) const
     if (count <= 0)
         return -1;
     int loaded = 0;
+    // A page is mostly tested for stored articles: each test looks up one name in the held folder.
+    const platform::FolderLookup stored(categoryPath);
+    CatalogEntry working;
     for (int number = 1; number <= count && !platform::shutdownRequested(); ++number) {
-        CatalogEntry working;
         if (!catalog.copyEntry(number, working))
             break; // the catalog was rebuilt meanwhile
-        const platform::Path path = articleFilePath(working.title);
-        if (platform::exists(path)) {
+        const std::string name = articles::articleFileName(working.title);
+        if (stored.contains(name)) {
             ++loaded;
             continue;
         }
@@ -65,7 +67,7 @@ int SiteAccessor::loadPageArticles(Catalog& catalog) const
         const Text full = composeFileText(working);
         catalog.replace(number, working);
         // A failed write is not counted: the article is not stored, and the next load tries again.
-        if (platform::writeWholeFile(path, full))
+        if (platform::writeWholeFile(platform::joinPath(categoryPath, name), full))
             ++loaded;
     }
     return loaded;

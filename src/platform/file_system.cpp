@@ -11,6 +11,7 @@
 #include <random>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -83,6 +84,13 @@ bool writeAll(int descriptor, const ByteSet& bytes)
     return true;
 }
 
+// Whether `path` (relative to the folder `folder`) names anything. An existence test without permission checks
+// under the real user's identity, which costs the kernel a change of credentials, and without filling a stat record.
+bool presentAt(int folder, const char* path)
+{
+    return ::faccessat(folder, path, F_OK, AT_EACCESS) == 0;
+}
+
 bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes)
 {
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -122,9 +130,32 @@ bool exists(const Path& path)
     return fs::exists(nativePath(path), error);
 #else
     // One system call, without building a std::filesystem::path: a stored page tests twenty names in a row.
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0;
+    return presentAt(AT_FDCWD, path.c_str());
 #endif
+}
+
+FolderLookup::FolderLookup(Path path) : folder(std::move(path))
+{
+#ifndef _WIN32
+    descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+FolderLookup::~FolderLookup()
+{
+#ifndef _WIN32
+    if (descriptor >= 0)
+        ::close(descriptor);
+#endif
+}
+
+bool FolderLookup::contains(const std::string& name) const
+{
+#ifndef _WIN32
+    if (descriptor >= 0)
+        return presentAt(descriptor, name.c_str());
+#endif
+    return exists(joinPath(folder, name));
 }
 
 void ensureDirectory(const Path& path)

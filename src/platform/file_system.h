@@ -17,6 +17,23 @@ Path runningDirectory();
 /// Whether a file or folder exists at `path`. Never throws.
 bool exists(const Path& path);
 
+/// A folder held open for many existence tests of names in it, so that each test looks up one name instead of a
+/// whole path. Where the folder cannot be opened, the tests look up whole paths. Used by one thread at a time.
+class FolderLookup {
+public:
+    explicit FolderLookup(Path folder);
+    ~FolderLookup();
+    FolderLookup(const FolderLookup&) = delete;
+    FolderLookup& operator=(const FolderLookup&) = delete;
+
+    /// Whether a file or folder named `name` exists in the folder. Never throws.
+    bool contains(const std::string& name) const;
+
+private:
+    Path folder;
+    int descriptor = -1;
+};
+
 /// Creates the folder when it is missing. An existing folder is not a failure; the outcome is not reported.
 void ensureDirectory(const Path& path);
 

@@ -90,3 +90,26 @@ TEST(FileSystemFolders, StaleTemporaryFilesAreRemovedAndOthersKept)
     platform::removeStaleTemporaryFiles(folder.path());
     EXPECT_EQ(folder.files(), (std::vector<std::string>{".vh-fresh0000000000000.part", "article.txt"}));
 }
+
+// The held folder answers for its current contents, not for what it held when it was opened; a folder missing at
+// first is looked up by its whole path once it exists.
+TEST(FileSystemFolders, FolderLookupFollowsTheFolderAsItChanges)
+{
+    ScratchFolder folder;
+    const platform::FolderLookup lookup(folder.path());
+    EXPECT_FALSE(lookup.contains("母豬.txt"));
+    ASSERT_TRUE(platform::writeWholeFile(platform::joinPath(folder.path(), "母豬.txt"), "x"));
+    EXPECT_TRUE(lookup.contains("母豬.txt"));
+    EXPECT_FALSE(lookup.contains("母猪.txt"));
+    const platform::Path stored = platform::joinPath(folder.path(), "母豬.txt");
+    std::filesystem::remove(std::filesystem::path(std::u8string(stored.begin(), stored.end())));
+    EXPECT_FALSE(lookup.contains("母豬.txt"));
+
+    const platform::Path later = platform::joinPath(folder.path(), "later");
+    const platform::FolderLookup missing(later);
+    EXPECT_FALSE(missing.contains("a.txt"));
+    platform::ensureDirectory(later);
+    ASSERT_TRUE(platform::writeWholeFile(platform::joinPath(later, "a.txt"), "a"));
+    EXPECT_TRUE(missing.contains("a.txt"));
+    EXPECT_TRUE(lookup.contains("later"));
+}
