@@ -14,7 +14,9 @@ def medians(path):
     for b in data["benchmarks"]:
         if b.get("aggregate_name", "median") != "median":
             continue
-        name = b.get("run_name", b["name"]).split("/iterations")[0].replace("/manual_time", "").replace("_median", "")
+        # Without Google Benchmark's settings in the name: /iterations:5, /repeats:3, /real_time and the like.
+        run_name = b.get("run_name", b["name"]).replace("_median", "")
+        name = "/".join(part for part in run_name.split("/") if ":" not in part and not part.endswith("_time"))
         scale = {"ns": 1e-3, "us": 1, "ms": 1e3}[b["time_unit"]]
         result[name] = b["real_time"] * scale  # microseconds
         if "ratio" in b:

@@ -17,7 +17,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -84,8 +83,8 @@ bool writeAll(int descriptor, const ByteSet& bytes)
     return true;
 }
 
-// Whether `path` (relative to the folder `folder`) names anything. An existence test without permission checks
-// under the real user's identity, which costs the kernel a change of credentials, and without filling a stat record.
+// Whether `path`, relative to the open folder `folder`, names anything. Tested as the effective user (as the real
+// user, the kernel would swap credentials for each test) and without filling a stat record.
 bool presentAt(int folder, const char* path)
 {
     return ::faccessat(folder, path, F_OK, AT_EACCESS) == 0;
