@@ -40,7 +40,7 @@ std::string articleFileName(const Text& title)
 {
     const std::string decoded = platform::gbk::toUtf8(title);
     std::string name;
-    name.reserve(decoded.size());
+    name.reserve(decoded.size() + Extension.size());
     for (const char c : decoded) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F)
@@ -65,7 +65,8 @@ std::string articleFileName(const Text& title)
         }
         name.resize(kept);
     }
-    return name + std::string(Extension);
+    name += Extension;
+    return name;
 }
 
 } // namespace articles
