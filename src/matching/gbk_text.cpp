@@ -16,13 +16,13 @@
 #else
 #define VARNHOLT_HAVE_SSE2 0
 #endif
-// Byte shuffles (SSSE3) compact a block in two steps; GCC and Clang build them for processors that have them and
-// pick them at run time.
+// Byte shuffles (SSSE3), which compact a block in two steps, and 32-byte compares (AVX2): GCC and Clang build them
+// for processors that have them, and the code picks them at run time.
 #if VARNHOLT_HAVE_SSE2 && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <tmmintrin.h>
-#define VARNHOLT_HAVE_SHUFFLE 1
+#include <immintrin.h>
+#define VARNHOLT_PICKS_AT_RUN_TIME 1
 #else
-#define VARNHOLT_HAVE_SHUFFLE 0
+#define VARNHOLT_PICKS_AT_RUN_TIME 0
 #endif
 
 namespace matching {
@@ -126,6 +126,63 @@ bool sameBytes(const char* at, std::string_view needle)
 
 } // namespace
 
+namespace {
+
+#if VARNHOLT_PICKS_AT_RUN_TIME
+bool hasWideVectors()
+{
+    static const bool present = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return present;
+}
+
+// Where `a` stands at offset `ia` and `b` at offset `ib` of a candidate start: the first block of 32 candidate
+// starts from `start` on (all before `stop`) that holds any, as the block's start and a bit per start; a mask of 0
+// and the end of the blocks when none does. Nothing is called from here: code built without AVX2 that ran while
+// the wide registers are in use would pay for each switch.
+struct PairBlock {
+    std::size_t start;
+    std::uint32_t mask;
+};
+
+__attribute__((target("avx2"))) PairBlock nextPairsWide(const char* data, std::size_t start, std::size_t stop,
+                                                        std::size_t ia, char a, std::size_t ib, char b)
+{
+    const __m256i first = _mm256_set1_epi8(a);
+    const __m256i other = _mm256_set1_epi8(b);
+    for (; start + 32 <= stop; start += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + start + ia));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + start + ib));
+        const auto mask = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(x, first), _mm256_cmpeq_epi8(y, other))));
+        if (mask != 0)
+            return {start, mask};
+    }
+    return {start, 0};
+}
+#endif
+
+// The position of the needle's byte that is best tested beside `anchor`: the rarest of the others, the farthest
+// from the anchor among equals.
+std::size_t secondAnchor(std::string_view needle, std::size_t anchor)
+{
+    std::size_t second = anchor == 0 ? 1 : 0;
+    const auto distance = [&](std::size_t i) { return i > anchor ? i - anchor : anchor - i; };
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+        if (i == anchor)
+            continue;
+        const int rank = commonness(static_cast<unsigned char>(needle[i]));
+        const int secondRank = commonness(static_cast<unsigned char>(needle[second]));
+        if (rank < secondRank || (rank == secondRank && distance(i) > distance(second)))
+            second = i;
+    }
+    return second;
+}
+
+} // namespace
+
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t from)
 {
     if (needle.empty() || from > text.size() || needle.size() > text.size() - from)
@@ -136,23 +193,62 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
         if (commonness(static_cast<unsigned char>(needle[i])) < commonness(static_cast<unsigned char>(needle[anchor])))
             anchor = i;
     const char anchorByte = needle[anchor];
-    const std::size_t lastStart = text.size() - needle.size();
+    const std::size_t stop = text.size() - needle.size() + 1; // candidate starts lie before it
     std::size_t knownBoundary = from;
-    for (std::size_t scan = from + anchor; scan <= lastStart + anchor;) {
-        const void* hit = std::memchr(text.data() + scan, anchorByte, lastStart + anchor + 1 - scan);
+    std::size_t found = std::string_view::npos;
+    // Accepts the needle at `candidate` if a character starts there.
+    const auto check = [&](std::size_t candidate) {
+        if (!sameBytes(text.data() + candidate, needle))
+            return false;
+        if (isCharacterBoundary(text, candidate, knownBoundary)) {
+            found = candidate;
+            return true;
+        }
+        // The candidate is a trail byte: the next byte starts a character.
+        knownBoundary = candidate + 1;
+        return false;
+    };
+    std::size_t start = from;
+#if VARNHOLT_HAVE_SSE2
+    // Even the rarest byte of a needle like CR LF CR LF is in every line, and memchr would stop at each. Then the
+    // rarest two bytes are tested together, for a block of starting positions at a time.
+    if (needle.size() >= 2 && commonness(static_cast<unsigned char>(anchorByte)) >= 4) {
+        const std::size_t second = secondAnchor(needle, anchor);
+#if VARNHOLT_PICKS_AT_RUN_TIME
+        if (hasWideVectors())
+            for (;;) {
+                const PairBlock block = nextPairsWide(text.data(), start, stop, anchor, anchorByte, second, needle[second]);
+                start = block.start;
+                if (block.mask == 0)
+                    break;
+                for (std::uint32_t mask = block.mask; mask != 0; mask &= mask - 1)
+                    if (check(start + static_cast<std::size_t>(std::countr_zero(mask))))
+                        return found;
+                start += 32;
+            }
+#endif
+        const __m128i first = _mm_set1_epi8(anchorByte);
+        const __m128i other = _mm_set1_epi8(needle[second]);
+        for (; start + 16 <= stop; start += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + start + anchor));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + start + second));
+            auto mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, other))));
+            for (; mask != 0; mask &= mask - 1)
+                if (check(start + static_cast<std::size_t>(std::countr_zero(mask))))
+                    return found;
+        }
+    }
+#endif
+    for (std::size_t scan = start + anchor; found == std::string_view::npos && scan < stop + anchor;) {
+        const void* hit = std::memchr(text.data() + scan, anchorByte, stop + anchor - scan);
         if (!hit)
             break;
         const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        const std::size_t candidate = at - anchor;
-        if (sameBytes(text.data() + candidate, needle)) {
-            if (isCharacterBoundary(text, candidate, knownBoundary))
-                return candidate;
-            // The candidate is a trail byte: the next byte starts a character.
-            knownBoundary = candidate + 1;
-        }
+        check(at - anchor);
         scan = at + 1;
     }
-    return std::string_view::npos;
+    return found;
 }
 
 namespace {
@@ -191,7 +287,7 @@ struct WantedBytes {
 };
 #endif
 
-#if VARNHOLT_HAVE_SHUFFLE
+#if VARNHOLT_PICKS_AT_RUN_TIME
 // For each 8-bit mask of dropped bytes: where the kept bytes of an eight-byte half come from (0x80: nothing), and
 // how many there are.
 struct CompressStep {
@@ -295,7 +391,7 @@ void dropBytes(char* data, Cursor& c, std::size_t inputEnd, std::string_view byt
                 length += 8 - from;
             }
         };
-#if VARNHOLT_HAVE_SHUFFLE
+#if VARNHOLT_PICKS_AT_RUN_TIME
         if constexpr (targets > 0)
             if (hasShuffle())
                 shuffleBlocks<targets>(data, i, length, inputEnd, bytes);
