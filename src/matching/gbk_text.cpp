@@ -58,20 +58,57 @@ bool allLeadBytes(std::uint64_t word)
 
 // How common a byte is in GBK web pages, roughly: rarer bytes make better anchors for a text search. Bytes of
 // double-byte characters are the most common in Chinese text, those of the punctuation rows A1-A3 above all.
-int commonness(unsigned char byte)
+// A table: a search looks up every byte of its needle.
+constexpr auto Commonness = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        std::uint8_t rank = byte < 0x20 ? 0 : 1;
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9'))
+            rank = 2;
+        if ((byte >= 'a' && byte <= 'z') || byte == '<' || byte == '>' || byte == '"' || byte == '=' || byte == '/')
+            rank = 3;
+        if (byte == ' ' || byte == '\r' || byte == '\n' || byte == '\t')
+            rank = 4;
+        if (byte >= 0x80)
+            rank = byte >= 0xA1 && byte <= 0xA3 ? 6 : 5;
+        table[byte] = rank;
+    }
+    return table;
+}();
+
+int commonness(char byte)
 {
-    if (byte >= 0xA1 && byte <= 0xA3)
-        return 6;
-    if (byte >= 0x80)
-        return 5;
-    if (byte == ' ' || byte == '\r' || byte == '\n' || byte == '\t')
-        return 4;
-    if ((byte >= 'a' && byte <= 'z') || byte == '<' || byte == '>' || byte == '"' || byte == '=' || byte == '/')
-        return 3;
-    if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9'))
-        return 2;
-    return byte < 0x20 ? 0 : 1;
+    return Commonness[static_cast<unsigned char>(byte)];
 }
+
+#if VARNHOLT_PICKS_AT_RUN_TIME
+bool hasWideVectors()
+{
+    static const bool present = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return present;
+}
+
+// How far back from `index` (down to `floor`) the bytes lie in the lead range, in whole blocks of 32 (AVX2).
+__attribute__((target("avx2"))) std::size_t leadRunWide(const char* data, std::size_t index, std::size_t floor)
+{
+    // 0x81-0xFE become 0x00-0x7D when 0x7F is added; a byte stays itself under min(byte, 0x7D) only in that range.
+    const __m256i shift = _mm256_set1_epi8(0x7F);
+    const __m256i highest = _mm256_set1_epi8(0x7D);
+    std::size_t run = 0;
+    while (index - run >= floor + 32) {
+        const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + index - run - 32));
+        const __m256i moved = _mm256_add_epi8(block, shift);
+        const __m256i inRange = _mm256_cmpeq_epi8(_mm256_min_epu8(moved, highest), moved);
+        if (static_cast<std::uint32_t>(_mm256_movemask_epi8(inRange)) != 0xFFFFFFFFu)
+            break;
+        run += 32;
+    }
+    return run;
+}
+#endif
 
 } // namespace
 
@@ -81,9 +118,15 @@ bool isCharacterBoundary(std::string_view text, std::size_t index, std::size_t k
         return true;
     // A byte that cannot lead a double-byte character always ends one: the position after it is a boundary, as is
     // a known boundary. From there, lead-range bytes pair up, so the parity of the run before `index` decides.
+    if (!isLeadByte(static_cast<unsigned char>(text[index - 1])))
+        return true;
     const std::size_t floor = knownBoundary < index ? knownBoundary : 0;
     std::size_t run = 0;
-    // Sixteen or eight bytes at a time through the long runs of Chinese text, where every byte is in the lead range.
+    // 32, 16 or eight bytes at a time through the long runs of Chinese text, where every byte is in the lead range.
+#if VARNHOLT_PICKS_AT_RUN_TIME
+    if (hasWideVectors())
+        run = leadRunWide(text.data(), index, floor);
+#endif
 #if VARNHOLT_HAVE_SSE2
     // 0x81-0xFE become 0x00-0x7D when 0x7F is added; a byte stays itself under min(byte, 0x7D) only in that range.
     const __m128i shift = _mm_set1_epi8(0x7F);
@@ -129,14 +172,6 @@ bool sameBytes(const char* at, std::string_view needle)
 namespace {
 
 #if VARNHOLT_PICKS_AT_RUN_TIME
-bool hasWideVectors()
-{
-    static const bool present = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return present;
-}
 
 // Where `a` stands at offset `ia` and `b` at offset `ib` of a candidate start: the first block of 32 candidate
 // starts from `start` on (all before `stop`) that holds any, as the block's start and a bit per start; a mask of 0
@@ -173,8 +208,8 @@ std::size_t secondAnchor(std::string_view needle, std::size_t anchor)
     for (std::size_t i = 0; i < needle.size(); ++i) {
         if (i == anchor)
             continue;
-        const int rank = commonness(static_cast<unsigned char>(needle[i]));
-        const int secondRank = commonness(static_cast<unsigned char>(needle[second]));
+        const int rank = commonness(needle[i]);
+        const int secondRank = commonness(needle[second]);
         if (rank < secondRank || (rank == secondRank && distance(i) > distance(second)))
             second = i;
     }
@@ -190,7 +225,7 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
     // Look for the needle's rarest byte, then compare the whole needle around it.
     std::size_t anchor = 0;
     for (std::size_t i = 1; i < needle.size(); ++i)
-        if (commonness(static_cast<unsigned char>(needle[i])) < commonness(static_cast<unsigned char>(needle[anchor])))
+        if (commonness(needle[i]) < commonness(needle[anchor]))
             anchor = i;
     const char anchorByte = needle[anchor];
     const std::size_t stop = text.size() - needle.size() + 1; // candidate starts lie before it
@@ -212,7 +247,7 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 #if VARNHOLT_HAVE_SSE2
     // Even the rarest byte of a needle like CR LF CR LF is in every line, and memchr would stop at each. Then the
     // rarest two bytes are tested together, for a block of starting positions at a time.
-    if (needle.size() >= 2 && commonness(static_cast<unsigned char>(anchorByte)) >= 4) {
+    if (needle.size() >= 2 && commonness(anchorByte) >= 4) {
         const std::size_t second = secondAnchor(needle, anchor);
 #if VARNHOLT_PICKS_AT_RUN_TIME
         if (hasWideVectors())
