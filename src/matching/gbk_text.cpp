@@ -167,12 +167,7 @@ bool sameBytes(const char* at, std::string_view needle)
     return true;
 }
 
-} // namespace
-
-namespace {
-
 #if VARNHOLT_PICKS_AT_RUN_TIME
-
 // Where `a` stands at offset `ia` and `b` at offset `ib` of a candidate start: the first block of 32 candidate
 // starts from `start` on (all before `stop`) that holds any, as the block's start and a bit per start; a mask of 0
 // and the end of the blocks when none does. Nothing is called from here: code built without AVX2 that ran while
@@ -252,7 +247,8 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 #if VARNHOLT_PICKS_AT_RUN_TIME
         if (hasWideVectors())
             for (;;) {
-                const PairBlock block = nextPairsWide(text.data(), start, stop, anchor, anchorByte, second, needle[second]);
+                const PairBlock block =
+                    nextPairsWide(text.data(), start, stop, anchor, anchorByte, second, needle[second]);
                 start = block.start;
                 if (block.mask == 0)
                     break;
