@@ -40,12 +40,11 @@ Text cleanArticlePage(ByteSet page, CatalogEntry* entry)
                                                     {matching::Erasure::Occurrences, "a(\"conten\");"},
                                                     {matching::Erasure::Occurrences, "\r\n\r\n"}};
     const auto begin = static_cast<std::size_t>(text.data() - tagFree.data());
-    if (!entry)
-        return matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size());
     // The entry's copy of the body is made as the clean-up goes, while each stretch is in the cache.
     Text body = matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size(), matching::EraseChunk,
-                                      &entry->body);
-    entry->author = site::unknownAuthor();
+                                      entry ? &entry->body : nullptr);
+    if (entry)
+        entry->author = site::unknownAuthor();
     return body;
 }
 
