@@ -1,6 +1,6 @@
 // Download and stored-article benchmarks against a local server that waits 20 ms before each answer.
 // VARNHOLT_BENCH_TLS names a folder with cert.pem and key.pem for the https runs (bench/run makes them).
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "articles/article_worker.h"
 #include "platform/file_system.h"
 #include "platform/http_client.h"

@@ -2,7 +2,7 @@
 //   startup_probe serve              serves the sample site on 127.0.0.1 and prints its address; ends with stdin
 //   startup_probe start ADDRESS DIR  opens the window and reads both counts, then ends
 //   startup_probe page ADDRESS DIR   as start, then loads page 1 with all its articles and prints the resident KiB
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "app/reader.h"
 #include "app/window_definition.h"
 #include "platform/file_system.h"

@@ -1,5 +1,5 @@
 // Varnholt: start-up, the window's life, and the orderly end.
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "app/command.h"
 #include "app/reader.h"
 #include "app/store.h"

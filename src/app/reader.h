@@ -1,7 +1,7 @@
 // The reader's handlers and page worker: what happens when the window opens and when the user chooses something.
 #pragma once
 
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "platform/window_port.h"
 #include "site/site_accessor.h"
 

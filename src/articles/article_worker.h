@@ -1,7 +1,7 @@
 // The article worker: shows one entry's article in the text box, from its file or downloaded and stored first.
 #pragma once
 
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "platform/text.h"
 #include "platform/window_port.h"
 #include "site/site_accessor.h"

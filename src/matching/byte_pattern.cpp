@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace matching {
 namespace {
@@ -34,7 +35,17 @@ public:
         // The whole pattern must end on a boundary, and every parenthesis must have been matched.
         if (!open || *open || position != pattern.size())
             return std::nullopt;
-        return std::move(out);
+        // The pattern as it is, but each double-byte literal one group, so that a quantifier repeats the character.
+        std::string out;
+        std::size_t copied = 0;
+        for (const std::size_t at : doubleByteLiterals) {
+            char hex[24];
+            std::snprintf(hex, sizeof hex, "(?:\\x{%02x}\\x{%02x})", static_cast<unsigned char>(pattern[at]),
+                          static_cast<unsigned char>(pattern[at + 1]));
+            out.append(pattern.substr(copied, at - copied)).append(hex);
+            copied = at + 2;
+        }
+        return out.append(pattern.substr(copied));
     }
 
 private:
@@ -56,7 +67,6 @@ private:
             endsOpen = endsOpen || *end;
             if (atEnd() || peek() != '|')
                 return endsOpen;
-            out += '|';
             ++position;
         }
     }
@@ -71,14 +81,10 @@ private:
                     return std::nullopt;
                 kind = Kind::Group;
                 ++position;
-                if (peek() == '?') {
-                    if (peek(1) != ':')
-                        return std::nullopt;
+                if (peek() == '?' && peek(1) != ':')
+                    return std::nullopt;
+                if (peek() == '?')
                     position += 2;
-                    out += "(?:";
-                } else {
-                    out += '(';
-                }
                 // As deep as the engine allows groups to nest, and no deeper than the stack does.
                 if (++depth > MaxDepth)
                     return std::nullopt;
@@ -87,7 +93,6 @@ private:
                 if (!inner || atEnd() || peek() != ')')
                     return std::nullopt;
                 ++position;
-                out += ')';
                 groupEndsOpen = *inner;
             } else {
                 kind = atom();
@@ -133,7 +138,6 @@ private:
     std::optional<Quantifier> readQuantifier()
     {
         Quantifier quantifier;
-        const std::size_t start = position;
         const unsigned char c = peek();
         if (c == '*' || c == '+' || c == '?') {
             quantifier = {true, c != '+', c != '?'};
@@ -162,7 +166,6 @@ private:
         }
         if (peek() == '?' || peek() == '+')
             ++position;
-        out.append(pattern.substr(start, position - start));
         return quantifier;
     }
 
@@ -172,7 +175,6 @@ private:
         const unsigned char c = peek();
         if (c == '.') {
             ++position;
-            out += '.';
             return Kind::Wide;
         }
         if (c == '[')
@@ -182,8 +184,6 @@ private:
             if (e == 0 || e >= 0x80)
                 return std::nullopt;
             position += 2;
-            out += '\\';
-            out += static_cast<char>(e);
             switch (e) {
             case 'd': case 's': case 'n': case 'r': case 't': case 'f':
                 return Kind::Low;
@@ -198,19 +198,16 @@ private:
             }
         }
         if (c >= 0x80) {
-            // A double-byte literal is kept whole, so that a quantifier after it repeats the character.
+            // Caseless, a trail byte could match a letter of the other case.
             if (caseless || characterLength(pattern, position) != 2)
                 return std::nullopt;
-            char hex[24];
-            std::snprintf(hex, sizeof hex, "(?:\\x{%02x}\\x{%02x})", c, peek(1));
-            out += hex;
+            doubleByteLiterals.push_back(position);
             position += 2;
             return Kind::Narrow;
         }
         if (c == '^' || c == '$' || c == '*' || c == '+' || c == '?' || c == '{')
             return std::nullopt;
         ++position;
-        out += static_cast<char>(c);
         return c < LowLimit ? Kind::Low : Kind::Narrow;
     }
 
@@ -246,7 +243,6 @@ private:
 
     std::optional<Kind> characterClass()
     {
-        const std::size_t start = position;
         ++position;
         const bool negated = peek() == '^';
         if (negated)
@@ -271,7 +267,6 @@ private:
         if (atEnd())
             return std::nullopt;
         ++position;
-        out.append(pattern.substr(start, position - start));
         if (negated)
             return highest < LowLimit ? std::optional(Kind::Wide) : std::nullopt;
         return highest < LowLimit ? Kind::Low : Kind::Narrow;
@@ -283,64 +278,10 @@ private:
     bool caseless;
     std::size_t position = 0;
     int depth = 0;
-    std::string out;
+    std::vector<std::size_t> doubleByteLiterals;
 };
 
-// One literal character at `position` (an ASCII character that is not special, an escaped ASCII punctuation mark,
-// or a whole double-byte character) appended to `out`, not followed by a quantifier.
-bool literalCharacter(std::string_view pattern, std::size_t& position, std::string& out)
-{
-    const auto at = [&](std::size_t i) { return i < pattern.size() ? static_cast<unsigned char>(pattern[i]) : 0; };
-    const unsigned char c = at(position);
-    std::size_t length = 1;
-    if (c == '\\') {
-        const unsigned char e = at(position + 1);
-        if (e == 0 || e >= 0x80 || isAsciiAlphanumeric(e))
-            return false;
-        out += static_cast<char>(e);
-        length = 2;
-    } else if (c >= 0x80) {
-        if (characterLength(pattern, position) != 2)
-            return false;
-        out.append(pattern.substr(position, 2));
-        length = 2;
-    } else {
-        if (c == 0 || std::string_view("^$.|?*+()[]{}").find(static_cast<char>(c)) != std::string_view::npos)
-            return false;
-        out += static_cast<char>(c);
-    }
-    position += length;
-    const unsigned char next = at(position);
-    return next != '*' && next != '+' && next != '?' && next != '{';
-}
-
 } // namespace
-
-std::optional<DotRunPattern> dotRunPattern(std::string_view pattern, bool caseless)
-{
-    if (caseless)
-        return std::nullopt;
-    DotRunPattern parts;
-    std::size_t position = 0;
-    while (position < pattern.size() && pattern[position] != '.')
-        if (!literalCharacter(pattern, position, parts.prefix))
-            return std::nullopt;
-    if (parts.prefix.empty() || position + 1 >= pattern.size() ||
-        (pattern[position + 1] != '+' && pattern[position + 1] != '*'))
-        return std::nullopt;
-    parts.minimumRun = pattern[position + 1] == '+' ? 1 : 0;
-    position += 2;
-    // Lazy and possessive runs end elsewhere.
-    if (position < pattern.size() && (pattern[position] == '?' || pattern[position] == '+'))
-        return std::nullopt;
-    while (position < pattern.size())
-        if (!literalCharacter(pattern, position, parts.suffix))
-            return std::nullopt;
-    if (parts.suffix.empty() || static_cast<unsigned char>(parts.suffix[0]) >= LowLimit ||
-        parts.suffix.find('\n') != std::string::npos)
-        return std::nullopt;
-    return parts;
-}
 
 std::optional<std::string> bytePattern(std::string_view pattern, bool caseless)
 {

@@ -24,17 +24,4 @@ namespace matching {
 /// Anchors, assertions, back-references, inline options and other escapes are not accepted.
 std::optional<std::string> bytePattern(std::string_view pattern, bool caseless);
 
-/// A pattern of the form literal, `.+` or `.*` (greedy), literal: "a marker, then the rest of the line up to the last
-/// closing marker". Its match is found with plain text searches (the marker, the line's end, the last closing marker
-/// before it) instead of running to the end of the line and backing off one character at a time, which on a page
-/// without line breaks would cross the whole page.
-struct DotRunPattern {
-    std::string prefix;         ///< the opening literal, not empty
-    std::string suffix;         ///< the closing literal: not empty, its first byte below 0x40, no line feed in it
-    std::size_t minimumRun = 1; ///< 1 for `.+`, 0 for `.*`
-};
-
-/// The pattern's parts when it has that form (case-sensitive only); otherwise nothing.
-std::optional<DotRunPattern> dotRunPattern(std::string_view pattern, bool caseless);
-
 } // namespace matching

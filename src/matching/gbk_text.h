@@ -21,6 +21,9 @@ std::size_t characterLength(std::string_view text, std::size_t index);
 /// `knownBoundary`, a position known to start a character, bounds the look back when it lies before `index`.
 bool isCharacterBoundary(std::string_view text, std::size_t index, std::size_t knownBoundary = 0);
 
+/// The start of the character that holds 0-based byte `index`; the byte length at or past the end.
+std::size_t characterStart(std::string_view text, std::size_t index, std::size_t knownBoundary = 0);
+
 /// The 0-based position of the first occurrence of `needle` at or after `from` that starts on a character boundary
 /// (never inside a double-byte character), or npos. `from` must be a character boundary.
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t from = 0);
@@ -29,12 +32,12 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 /// together is not searched again, so three CR LF pairs in a row leave one when CR LF CR LF is deleted.
 Text eraseAll(Text text, std::string_view needle);
 
-/// The bytes [begin, end) of `text` without any of up to four `bytes`, each an ASCII byte below 0x40 (never inside
-/// a double-byte character: the space, the TAB): the same as erasing them one by one.
+/// The bytes [begin, end) of `text` without any of the `bytes`, each an ASCII byte below 0x40 (never inside a
+/// double-byte character: the space, the TAB).
 Text eraseBytes(Text text, std::string_view bytes, std::size_t begin = 0, std::size_t end = Text::npos);
 
-/// One erasure of a clean-up: every occurrence of a text (as `eraseAll`), or every one of up to four bytes below
-/// 0x40 (as `eraseBytes`).
+/// One erasure of a clean-up: every occurrence of a text (as `eraseAll`), or every one of some bytes below 0x40
+/// (as `eraseBytes`).
 struct Erasure {
     enum Kind { Occurrences, EachByte };
     Kind kind = Occurrences;
@@ -42,12 +45,7 @@ struct Erasure {
 };
 
 /// The bytes [begin, end) of `text` with the erasures applied one after the other, each to the result of the one
-/// before: the same result as calling `eraseAll` and `eraseBytes` in turn, in one pass over the text that reuses
-/// its storage. The erasures take turns on stretches of `chunk` bytes, so that a stretch is still in the cache for
-/// the next one. With `copy`, the result is also copied there, a stretch at a time while it is in the cache: on a
-/// large text that costs much less than copying the result afterwards.
-inline constexpr std::size_t EraseChunk = 32 * 1024;
-Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin = 0, std::size_t end = Text::npos,
-                 std::size_t chunk = EraseChunk, Text* copy = nullptr);
+/// before, in place: one pass per erasure and no copy of the text.
+Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin = 0, std::size_t end = Text::npos);
 
 } // namespace matching

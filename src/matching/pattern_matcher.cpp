@@ -4,6 +4,7 @@
 #include "matching/gbk_text.h"
 #include "platform/window_port.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace matching {
@@ -24,6 +25,7 @@ void PatternMatcher::reset()
     pattern.clear();
     matchFlag = 0;
     compileFlag = false;
+    engineFailed = false;
 }
 
 bool PatternMatcher::setSubject(Text text)
@@ -94,21 +96,33 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
     const EngineSubject prepared(subject);
     std::vector<Text> cells;
     long long position = start;
-    for (SearchResult result = compiledPattern.search(prepared, position, end - position + 1); !result.isEmpty();
-         result = compiledPattern.search(prepared, position, end - position + 1)) {
-        cells.push_back(result.matchText(prepared, position));
-        const long long matchStart = position;
-        const std::size_t matchLength = cells.back().size();
+    for (;;) {
+        const SearchResult result = compiledPattern.search(prepared, position, end - position + 1);
+        if (result.failed()) {
+            engineFailed = true;
+            return SearchFailed;
+        }
+        if (result.isEmpty())
+            break;
+        const auto [matchBegin, matchEnd] = result.byteRange(0);
+        cells.emplace_back(subject, matchBegin, matchEnd - matchBegin);
+        const auto matchStart = static_cast<long long>(matchBegin) + 1;
         if (groups == 0) {
             // Restart on the match's last byte, so consecutive matches may overlap. Where that byte ends a
             // double-byte character, the search starts with the whole character.
-            position = matchStart + static_cast<long long>(matchLength) - 1;
-            if (position >= 1)
-                position = static_cast<long long>(prepared.characterStart(static_cast<std::size_t>(position - 1))) + 1;
+            if (matchEnd > matchBegin)
+                position = static_cast<long long>(characterStart(subject, matchEnd - 1, matchBegin)) + 1;
         } else {
-            // Restart where the last group starts.
-            for (int k = 1; k <= groups; ++k)
-                cells.push_back(result.subMatchText(prepared, k, position));
+            // Restart where the last group starts; a group that took no part leaves the position as it was.
+            for (int k = 1; k <= groups; ++k) {
+                const auto [groupBegin, groupEnd] = result.byteRange(k);
+                if (groupBegin == SearchResult::Unset) {
+                    cells.emplace_back();
+                    continue;
+                }
+                cells.emplace_back(subject, groupBegin, groupEnd - groupBegin);
+                position = static_cast<long long>(groupBegin) + 1;
+            }
         }
         // A restart that does not move forward would find the same match for ever.
         if (position <= matchStart)
@@ -136,6 +150,7 @@ std::optional<MatchSpan> PatternMatcher::findFirst(std::string_view subjectText,
     const auto [start, end] = prepareSearch(options, subjectText.size());
     const EngineSubject prepared(subjectText);
     const SearchResult result = compiledPattern.search(prepared, start, end - start + 1);
+    engineFailed = result.failed();
     if (result.isEmpty())
         return std::nullopt;
     const auto [first, last] = result.byteRange(0);
@@ -157,7 +172,9 @@ bool PatternMatcher::matches(Text text, Text patternText, std::optional<std::int
     if (caseless)
         compileFlag = *caseless;
     compile(temporary);
-    return temporary.matchTest(subject);
+    const SearchResult result = temporary.search(EngineSubject(subject), 1, static_cast<long long>(subject.size()));
+    engineFailed = result.failed();
+    return !result.isEmpty();
 }
 
 Text PatternMatcher::replace(Text subjectText, Text patternText, const ReplaceOptions& options)
@@ -168,8 +185,10 @@ Text PatternMatcher::replace(Text subjectText, Text patternText, const ReplaceOp
     if (!setPattern(std::move(patternText)))
         return {};
     const auto [start, end] = prepareSearch(options, subject.size());
-    return compiledPattern.replace(subject, options.replacement, start, end - start + 1, options.replaceAll,
-                                   options.wholeText);
+    std::optional<Text> replaced = compiledPattern.replace(subject, options.replacement, start, end - start + 1,
+                                                           options.replaceAll, options.wholeText);
+    engineFailed = !replaced;
+    return replaced ? std::move(*replaced) : Text();
 }
 
 } // namespace matching

@@ -14,7 +14,9 @@
 namespace matching {
 
 /// Return codes of `PatternMatcher::findAll` when it finds nothing.
-enum FindAllCode : int { EmptySubject = -1, EmptyPattern = -2, NoMatch = -3, NoRows = -4 };
+/// `SearchFailed`: the engine gave up on a search (its match limit, or another error that is not "no match"), so
+/// the matches found are not all there are.
+enum FindAllCode : int { EmptySubject = -1, EmptyPattern = -2, NoMatch = -3, NoRows = -4, SearchFailed = -6 };
 
 /// Optional arguments of `findAll` and `replace`. Positions are one-based byte positions in the subject; a left-out
 /// start is 1 and a left-out end is the subject's byte length.
@@ -66,16 +68,21 @@ public:
     /// matches may overlap: without groups the next search starts on the last character of the match, with groups
     /// where the last group starts; where that would not move forward, one character after the match's start.
     /// Lets the window process its pending events once per match (on the window's thread only).
+    /// Returns `SearchFailed`, leaving `table` as it was, when the engine gave up on a search.
     int findAll(Text subject, Text pattern, MatchTable& table, const SearchOptions& options = {});
     /// The first match of `pattern` in `subject`, or nothing (also for an empty subject or pattern). Unlike `findAll`
     /// it keeps no copy of the subject (`getSubject` gives the empty text afterwards) and stops at the first match.
+    /// Nothing, with `failed()` true, when the engine gave up.
     std::optional<MatchSpan> findFirst(std::string_view subject, Text pattern, const SearchOptions& options = {});
     /// Whether `pattern` matches anywhere in `text`, tested with a compiled pattern of its own.
     bool matches(Text text, Text pattern, std::optional<std::int32_t> matchFlag = {},
                  std::optional<bool> compileFlag = {});
     /// `subject` with the matches in the span replaced; the empty text for an empty subject or pattern; the subject
-    /// unchanged when nothing matches.
+    /// unchanged when nothing matches; the empty text, with `failed()` true, when the engine gave up on a search.
     Text replace(Text subject, Text pattern, const ReplaceOptions& options = {});
+    /// Whether the last `findAll`, `findFirst`, `matches` or `replace` stopped because the engine gave up, rather than
+    /// finishing: its result is then no answer, and a caller treats the page as failed.
+    bool failed() const { return engineFailed; }
 
 private:
     void applyOptions(const SearchOptions& options);
@@ -88,6 +95,7 @@ private:
     std::int32_t matchFlag = 0;
     bool compileFlag = false;
     CompiledPattern compiledPattern;
+    bool engineFailed = false;
 };
 
 } // namespace matching

@@ -1,4 +1,4 @@
-// The regular-expression engine as the pattern matcher uses it: GBK-aware, with one-based byte positions.
+// The regular-expression engine as the pattern matcher uses it: GBK-aware, with byte positions.
 #pragma once
 
 #include "platform/text.h"
@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -13,10 +14,10 @@
 namespace matching {
 
 struct CompiledCode;
+struct SubjectUnits;
 
-/// A subject prepared for searching. Patterns that are safe on bytes search the GBK bytes directly; the others search
-/// one 32-bit unit per GBK character, so that a double-byte character is one character to the engine (never `\w`,
-/// `\d`, `\s` or an ASCII class member; one `.`). The units are made on the first search that needs them.
+/// A subject for a series of searches; it refers to the bytes, which must outlive it. Patterns that are not safe on
+/// bytes search one unit per GBK character, made on the first search that needs them.
 class EngineSubject {
 public:
     explicit EngineSubject(std::string_view bytes);
@@ -25,63 +26,40 @@ public:
     EngineSubject& operator=(const EngineSubject&) = delete;
 
     std::string_view bytes() const { return text; }
-    /// The 0-based byte where the character holding 0-based byte `byte` starts; the byte length at or past the end.
-    std::size_t characterStart(std::size_t byte) const;
-
-    std::size_t unitCount() const;
-    const std::uint32_t* unitData() const;
-    /// The 0-based byte offset where unit `unit` starts; `unitCount()` gives the byte length.
-    std::size_t byteOfUnit(std::size_t unit) const;
-    /// The unit that holds 0-based byte `byte` (the byte length gives `unitCount()`).
-    std::size_t unitOfByte(std::size_t byte) const;
-
-    /// A reusable block of units; the pool of the thread keeps a few of them.
-    struct Buffer {
-        std::unique_ptr<std::uint32_t[]> data;
-        std::size_t capacity = 0;
-    };
 
 private:
     friend class CompiledPattern;
-    void mapUnits() const;
-
     std::string_view text;
-    // Made on first use by the const accessors: a subject belongs to one search routine on one thread.
-    mutable Buffer unitBuffer;
-    mutable Buffer offsetBuffer;
-    mutable std::size_t count = 0;
-    mutable bool mapped = false;
-    mutable bool identity = true; // every character is one byte: the offsets are not kept
-    mutable std::size_t knownBoundary = 0; // the start of the last match: a character boundary
+    mutable std::unique_ptr<SubjectUnits> units;
+    mutable std::size_t knownBoundary = 0; // the start of the last match: bounds looks back for character starts
 };
 
-/// The outcome of one search: the match and its capturing groups as byte offsets into the subject.
+/// One search's match with its groups as byte offsets; or no match; or `failed`: the engine gave up (its match limit,
+/// or another error that is not "no match").
 class SearchResult {
 public:
     /// A group that took no part in the match.
     static constexpr std::size_t Unset = static_cast<std::size_t>(-1);
 
     bool isEmpty() const { return groups.empty(); }
-    /// Where group `k` (0 for the whole match) lies: 0-based byte offsets [first, second), both `Unset` for a
-    /// group that took no part in the match.
+    bool failed() const { return engineFailed; }
+    /// Group `k` (0: the whole match) as 0-based byte offsets [first, second); both `Unset` if it took no part.
     std::pair<std::size_t, std::size_t> byteRange(int k) const;
-    /// The whole match; its one-based byte position is written into `position`.
-    Text matchText(const EngineSubject& subject, long long& position) const;
-    /// Capturing group `k` (1 ... G); its one-based byte position is written into `position`. A group that took no
-    /// part in the match gives the empty text and leaves `position` unchanged.
-    Text subMatchText(const EngineSubject& subject, int k, long long& position) const;
 
 private:
     friend class CompiledPattern;
     std::vector<std::size_t> groups; // start, end per group; group 0 is the whole match
+    bool engineFailed = false;
 };
 
 /// How a pattern is searched: on the GBK bytes where that finds the same matches (the fastest way), or always on
 /// character units (the reference the byte search is checked against).
 enum class SearchMode { Fastest, Units };
 
-/// A compiled pattern. Compilation is cached process-wide: compiling a pattern seen before costs one look-up, and
-/// the compiled code is shared read-only between threads.
+/// Bounds the engine's work in every later search of the process (0: the default); a search past it fails.
+void setMatchLimit(std::uint32_t limit);
+
+/// A compiled pattern. Compilations are cached process-wide and shared read-only between threads.
 class CompiledPattern {
 public:
     CompiledPattern();
@@ -89,8 +67,7 @@ public:
     CompiledPattern(const CompiledPattern&) = delete;
     CompiledPattern& operator=(const CompiledPattern&) = delete;
 
-    /// Compiles `pattern` (GBK). `caseless` makes letters match either case. A pattern the engine rejects leaves an
-    /// object that finds nothing.
+    /// Compiles `pattern` (GBK); `caseless`: letters match either case. A rejected pattern finds nothing.
     void compile(const Text& pattern, bool caseless, SearchMode mode = SearchMode::Fastest);
     bool isValid() const { return code != nullptr; }
     /// Whether searches run on the GBK bytes.
@@ -100,19 +77,18 @@ public:
     /// The number of capturing groups; 0 for an invalid pattern.
     int subExpressionCount() const;
 
-    /// The first match that lies in the span from one-based byte `start` over `count` bytes.
+    /// The first match in the span from one-based byte `start` over `count` bytes, never inside a character.
     SearchResult search(const EngineSubject& subject, long long start, long long count) const;
-    /// Whether the pattern matches anywhere in `text`.
-    bool matchTest(const Text& text) const;
     /// `subject` with the matches in the span replaced by `replacement` (taken literally). `all`: every match, else
-    /// the first only. `wholeText`: the whole subject is returned, else only the span.
-    Text replace(const Text& subject, const Text& replacement, long long start, long long count, bool all,
-                 bool wholeText) const;
+    /// the first only. `wholeText`: the whole subject is returned, else only the span. Nothing when the engine gave
+    /// up on a search.
+    std::optional<Text> replace(const Text& subject, const Text& replacement, long long start, long long count,
+                                bool all, bool wholeText) const;
 
 private:
-    /// The first match between the 0-based character boundaries `startByte` and `endByte`, as byte offsets.
-    bool searchSpan(const EngineSubject& subject, std::size_t startByte, std::size_t endByte,
-                    std::vector<std::size_t>& groups) const;
+    /// The first match between the 0-based character boundaries `startByte` and `endByte`, into `result`.
+    void searchSpan(const EngineSubject& subject, std::size_t startByte, std::size_t endByte,
+                    SearchResult& result) const;
 
     std::shared_ptr<const CompiledCode> code;
     std::int32_t matchFlag = 0;

@@ -1,20 +1,26 @@
-// LocalServer: an HTTP server on 127.0.0.1 serving given pages, with fault routes for tests.
+// LocalServer: an HTTP server on 127.0.0.1 serving given pages: the sample site of --demo, and tests.
 #pragma once
 
 #include "platform/text.h"
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace platform {
 
+/// An answer sent piece by piece.
+struct StreamedAnswer {
+    std::chrono::milliseconds holdBack{0}; ///< wait this long before answering at all
+    std::size_t length = 0;                ///< the announced body length; 0 sends the body in chunks
+    /// Appends the piece at byte `offset` of the body to `piece`; false ends the answer, closing the connection if
+    /// less than `length` was sent.
+    std::function<bool(std::size_t offset, std::string& piece)> next;
+};
+
 /// Serves pages from memory on 127.0.0.1 on a free port, on threads of its own, until destroyed.
-/// Besides the pages it answers these fault routes:
-///   /fault/404, /fault/500 (with an HTML body), /fault/drip (one byte every 200 ms), /fault/reset (the connection
-///   closes in mid-body), /fault/huge (a body of `hugeBodyBytes`), /fault/file-redirect (to a file:// address),
-///   /fault/redirect-loop, /fault/silent (accepts and never answers), /fault/429, /fault/503.
 class LocalServer {
 public:
     LocalServer();
@@ -41,7 +47,10 @@ public:
     void setStatus(const std::string& path, int status);
     /// Waits this long before answering each page request.
     void setResponseDelay(std::chrono::milliseconds delay);
-    void setHugeBodyBytes(std::size_t bytes);
+    /// Answers `path` with `answer`, before any page, status or redirect there.
+    void setStreamedRoute(const std::string& path, StreamedAnswer answer);
+    /// Waits up to `duration`; false as soon as the server is stopping. For answers that arrive slowly.
+    bool waitUnlessStopping(std::chrono::milliseconds duration) const;
     /// Whether pages may be sent compressed to a client that accepts it (the default). Compressing costs the server
     /// milliseconds per page, which benchmarks of the client leave out.
     void setCompression(bool enabled);

@@ -25,7 +25,7 @@ struct LocalServer::Impl {
     int port = -1;
 
     mutable std::mutex mutex;
-    std::condition_variable stopping;
+    mutable std::condition_variable stopping;
     bool isStopping = false;
     std::map<std::string, ByteSet> pages;
     std::map<std::string, int> statuses;
@@ -33,14 +33,14 @@ struct LocalServer::Impl {
     std::map<std::string, std::pair<int, int>> failures; // path -> (remaining, status)
     std::map<std::string, int> counts;
     int total = 0;
+    std::map<std::string, StreamedAnswer> streamed;
     std::chrono::milliseconds delay{0};
-    std::size_t hugeBytes = 33u * 1024 * 1024;
     bool compression = true;
 
     // Waits `duration`; returns false when the server is stopping. A timed wait wakes up late by a tenth of a
     // millisecond, on a loaded machine by more than one, which a download benchmark would count against the client:
     // the last stretch is waited out in yields.
-    bool pause(std::chrono::milliseconds duration)
+    bool pause(std::chrono::milliseconds duration) const
     {
         using Clock = std::chrono::steady_clock;
         constexpr auto Precise = std::chrono::milliseconds(2);
@@ -65,61 +65,37 @@ struct LocalServer::Impl {
 
     void routes()
     {
-        server.Get("/fault/404", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 404;
-            response.set_content("<html><body>Not Found</body></html>", "text/html");
-        });
-        server.Get("/fault/500", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 500;
-            response.set_content(ErrorPage, "text/html");
-        });
-        server.Get("/fault/429", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 429;
-            response.set_content("slow down", "text/plain");
-        });
-        server.Get("/fault/503", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 503;
-            response.set_content(ErrorPage, "text/html");
-        });
-        server.Get("/fault/drip", [this](const httplib::Request&, httplib::Response& response) {
-            response.set_chunked_content_provider("text/html", [this](std::size_t, httplib::DataSink& sink) {
-                if (!pause(std::chrono::milliseconds(200)))
-                    return false;
-                return sink.write("x", 1);
-            });
-        });
-        server.Get("/fault/reset", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content_provider(100000, "text/html", [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                if (offset > 0)
-                    return false; // closes the connection with most of the promised body missing
-                const std::string part(1000, 'x');
-                return sink.write(part.data(), part.size());
-            });
-        });
-        server.Get("/fault/huge", [this](const httplib::Request&, httplib::Response& response) {
-            std::size_t size = 0;
-            {
-                std::lock_guard lock(mutex);
-                size = hugeBytes;
-            }
-            response.set_content_provider(size, "text/html", [](std::size_t, std::size_t length, httplib::DataSink& sink) {
-                const std::string block(std::min<std::size_t>(length, 65536), 'x');
-                return sink.write(block.data(), block.size());
-            });
-        });
-        server.Get("/fault/file-redirect", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("file:///etc/passwd");
-        });
-        server.Get("/fault/redirect-loop", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/fault/redirect-loop");
-        });
-        server.Get("/fault/silent", [this](const httplib::Request&, httplib::Response& response) {
-            pause(std::chrono::minutes(10));
-            response.status = 503;
-        });
         server.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
             serve(request.path, response);
         });
+    }
+
+    // Sends `answer` as its pieces come; true when `path` has such a route.
+    bool stream(const std::string& path, httplib::Response& response)
+    {
+        StreamedAnswer answer;
+        {
+            std::lock_guard lock(mutex);
+            const auto found = streamed.find(path);
+            if (found == streamed.end())
+                return false;
+            answer = found->second;
+        }
+        if (answer.holdBack.count() > 0 && !pause(answer.holdBack))
+            return true;
+        const auto next = answer.next;
+        const auto send = [next](std::size_t offset, httplib::DataSink& sink) {
+            std::string piece;
+            return next && next(offset, piece) && sink.write(piece.data(), piece.size());
+        };
+        if (answer.length > 0)
+            response.set_content_provider(answer.length, "text/html",
+                                          [send](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                              return send(offset, sink);
+                                          });
+        else
+            response.set_chunked_content_provider("text/html", send);
+        return true;
     }
 
     void serve(const std::string& path, httplib::Response& response)
@@ -130,7 +106,7 @@ struct LocalServer::Impl {
             std::lock_guard lock(mutex);
             wait = delay;
         }
-        if (wait.count() > 0 && !pause(wait))
+        if ((wait.count() > 0 && !pause(wait)) || stream(path, response))
             return;
         std::lock_guard lock(mutex);
         if (const auto redirect = redirects.find(path); redirect != redirects.end()) {
@@ -261,10 +237,15 @@ void LocalServer::setCompression(bool enabled)
     impl->compression = enabled;
 }
 
-void LocalServer::setHugeBodyBytes(std::size_t bytes)
+void LocalServer::setStreamedRoute(const std::string& path, StreamedAnswer answer)
 {
     std::lock_guard lock(impl->mutex);
-    impl->hugeBytes = bytes;
+    impl->streamed[path] = std::move(answer);
+}
+
+bool LocalServer::waitUnlessStopping(std::chrono::milliseconds duration) const
+{
+    return impl->pause(duration);
 }
 
 int LocalServer::requestCount(const std::string& path) const

@@ -20,7 +20,10 @@ int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entrie
 
     matching::PatternMatcher matcher;
     matching::MatchTable table;
-    if (matcher.findAll(std::move(text), entryPattern(), table) <= 0 || table.columns() < 4)
+    const int rows = matcher.findAll(std::move(text), entryPattern(), table);
+    if (rows == matching::SearchFailed)
+        return ListingSearchFailed;
+    if (rows <= 0 || table.columns() < 4)
         return -5;
 
     std::vector<CatalogEntry> found;

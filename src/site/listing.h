@@ -1,7 +1,7 @@
 // The entries of a listing page.
 #pragma once
 
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "platform/text.h"
 
 #include <vector>
@@ -10,7 +10,9 @@ namespace site {
 
 /// Cleans a listing page (spaces, blank lines, TABs, blank lines again) and extracts one entry per article link,
 /// with title, date and href filled. Returns the number of entries; -1 when the text is empty after the clean-up,
-/// -5 when no entry matched; `entries` is replaced only on success. Callable from any thread.
+/// -5 when no entry matched, `ListingSearchFailed` when the pattern engine gave up on the page; `entries` is replaced
+/// only on success. Callable from any thread.
+constexpr int ListingSearchFailed = -6;
 int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries);
 
 } // namespace site

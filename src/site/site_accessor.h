@@ -1,7 +1,7 @@
 // SiteAccessor: the short-lived object through which handlers and workers reach the site and the folder tree.
 #pragma once
 
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 

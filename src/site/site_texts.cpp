@@ -20,6 +20,7 @@ VARNHOLT_GBK_TEXT(entryPattern,
                   R"re(<li\s?class="catlist_li"><span\s?class="[^<>]+">(\d{4}(?:-\d{1,2}){2})</span><a\s?href="([^"\s]+)"\s?target="_blank"\s?title="([^"]+)">(?:[^<>]+)</a></li>)re")
 VARNHOLT_GBK_TEXT(tagPattern, R"re(<[\w\s"-/_\?,:\.=!;\[\]]+>)re")
 VARNHOLT_GBK_TEXT(leadInPattern, R"re(【导读】.+\.\.\.)re")
+VARNHOLT_GBK_TEXT(leadInMarker, "【导读】")
 VARNHOLT_GBK_TEXT(disclaimerPattern,
                   "(?:内容由用户发布，不代表本站观点。如发现有害或侵权内容。请点击这里)"
                   "|(?:免责申明：本栏目所发资料信息部分来自网络，仅供大家学习、交流。我们尊重原创作者和单位，支持正版。"

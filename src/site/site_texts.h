@@ -7,7 +7,8 @@
 
 namespace site {
 
-/// The built-in article site (scheme and host). The design leaves the host to configuration: `--site` names it.
+/// The built-in article site (scheme and host): a placeholder, since the program does not ship the real host.
+/// `--site` names the site to read.
 constexpr std::string_view DefaultSiteAddress = "https://www.muzhu-yangzhi.invalid";
 /// The category's index page below the site address.
 constexpr std::string_view IndexPagePath = "/303/index.html";
@@ -23,6 +24,8 @@ const Text& entryCountPattern();
 const Text& entryPattern();
 const Text& tagPattern();
 const Text& leadInPattern();
+/// The lead-in's opening marker, with which the article clean-up finds what `leadInPattern` matches.
+const Text& leadInMarker();
 const Text& disclaimerPattern();
 const Text& unknownAuthor();
 /// The category's name as the topic list shows it.

@@ -58,7 +58,7 @@ TEST_F(Command, CountsPrintsBothNumbers)
     Output output = run({"counts"});
     EXPECT_EQ(output.code, 0);
     EXPECT_EQ(output.out, "pages: 3\nentries: 58\n");
-    EXPECT_EQ(run({"counts"}, true).out, "{\"pages\": 3, \"entries\": 58}\n");
+    EXPECT_EQ(run({"counts"}, true).out, "{\"pages\":3,\"entries\":58}\n");
     sample.server.setStatus("/303/index.html", 404);
     output = run({"counts"});
     EXPECT_EQ(output.code, 3);
@@ -83,9 +83,9 @@ TEST_F(Command, PageStoresEveryArticleAndListsThem)
     output = run({"page", "2"}, true);
     EXPECT_EQ(output.code, 4);
     EXPECT_EQ(sample.articleRequests(), 21);
-    EXPECT_NE(output.out.find("{\"number\": 4, \"date\": \"" + articles[3].date + "\", \"title\": \"" +
-                              utf8(articles[3].title) + "\", \"href\": \"" + utf8(articles[3].href) +
-                              "\", \"state\": \"failed\"}"),
+    EXPECT_NE(output.out.find("{\"number\":4,\"date\":\"" + articles[3].date + "\",\"title\":\"" +
+                              utf8(articles[3].title) + "\",\"href\":\"" + utf8(articles[3].href) +
+                              "\",\"state\":\"failed\"}"),
               std::string::npos);
     EXPECT_EQ(run({"page", "9"}).code, 3);
 }
@@ -111,8 +111,8 @@ TEST_F(Command, ArchiveStoresEverythingOnceAndResumes)
     Output output = run({"archive"}, true);
     EXPECT_EQ(output.code, 0);
     EXPECT_EQ(sample.articleRequests(), 58);
-    EXPECT_NE(output.out.find("\"pages\": 3, \"pagesFailed\": 0, \"entries\": 58, \"storedBefore\": 0, \"downloaded\": 58, "
-                              "\"failed\": 0"),
+    EXPECT_NE(output.out.find("\"pages\":3,\"pagesFailed\":0,\"entries\":58,\"storedBefore\":0,\"downloaded\":58,"
+                              "\"failed\":0"),
               std::string::npos);
     EXPECT_NE(output.err.find("page 2/3: 20 entries, 0 stored before, 20 downloaded, 0 failed\n"), std::string::npos);
 

@@ -2,12 +2,18 @@
 #include "site/site_accessor.h"
 
 #include "articles/article_file.h"
+#include "articles/article_text.h"
+#include "matching/pattern_matcher.h"
 #include "platform/gbk_codec.h"
+#include "site/listing.h"
+#include "site/site_texts.h"
+#include "support/fault_server.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 using testing_support::gbk;
 using testing_support::SampleServer;
@@ -16,7 +22,7 @@ using testing_support::ScratchFolder;
 namespace {
 
 struct ArticleServer {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     ScratchFolder store;
     SiteAccessor site{{testing_support::quickDownload, store.path(), server.baseAddress()}};
 
@@ -184,7 +190,7 @@ TEST(LoadPageArticles, StoresEveryArticleOnceAndSkipsStoredOnes)
 
 TEST(LoadPageArticles, SharedTitlesEmptyFilesAndFailures)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     ScratchFolder store;
     const SiteAccessor site({testing_support::quickDownload, store.path(), server.baseAddress()});
     server.setPage("/1.html", gbk("【导读】x...正文"));
@@ -208,7 +214,7 @@ TEST(LoadPageArticles, SharedTitlesEmptyFilesAndFailures)
 
 TEST(LoadPageArticles, FailedWriteIsNotCounted)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     ScratchFolder store;
     const SiteAccessor site({testing_support::quickDownload, store.path(), server.baseAddress()});
     server.setPage("/1.html", "text");
@@ -217,4 +223,37 @@ TEST(LoadPageArticles, FailedWriteIsNotCounted)
     // The category folder is gone while the load runs.
     std::filesystem::remove_all(std::filesystem::path(site.rootFolder()));
     EXPECT_EQ(site.loadPageArticles(catalog), 0);
+}
+
+// The entry pattern's optional spaces and counted digits make the engine step back, so a tiny limit stops it.
+TEST(ExtractListingEntries, PageTheEngineGivesUpOnYieldsNoEntries)
+{
+    std::vector<CatalogEntry> entries;
+    const Text page = gbk("<li class=\"catlist_li\"><span class=\"r\">2024-1-2</span><a href=\"/a.html\" "
+                          "target=\"_blank\" title=\"t\">t</a></li>");
+    matching::setMatchLimit(1);
+    const int listed = site::extractListingEntries(page, entries);
+    matching::setMatchLimit(0);
+    EXPECT_EQ(listed, site::ListingSearchFailed);
+    EXPECT_TRUE(entries.empty());
+    EXPECT_EQ(site::extractListingEntries(page, entries), 1);
+}
+
+// The lead-in is found with plain text searches; the pattern it stands for is the reference.
+TEST(FindLeadIn, FindsWhatTheLeadInPatternFinds)
+{
+    const std::string pieces[] = {gbk("【导读】"), "...", ".", "\n", "\r\n", "a", gbk("豬"), "\xA1", "\xD8", gbk("】"), " "};
+    std::mt19937 random(4);
+    matching::PatternMatcher matcher;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (std::size_t k = random() % 24; k > 0; --k)
+            text += pieces[random() % std::size(pieces)];
+        const auto expected = matcher.findFirst(text, site::leadInPattern());
+        const auto found = articles::findLeadIn(text);
+        ASSERT_EQ(found.has_value(), expected.has_value()) << text;
+        if (expected) {
+            ASSERT_EQ(*found, std::make_pair(expected->offset, expected->length)) << text;
+        }
+    }
 }

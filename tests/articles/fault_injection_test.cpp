@@ -3,6 +3,7 @@
 #include "articles/article_worker.h"
 #include "site/site_accessor.h"
 
+#include "support/fault_server.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ std::chrono::milliseconds since(std::chrono::steady_clock::time_point start)
 
 TEST(FaultInjection, NoArticleIsStoredAndAGoodAnswerLaterStoresIt)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     server.setHugeBodyBytes(2 * 1024 * 1024);
     ScratchFolder store;
     const SiteEnvironment environment{testing_support::quickDownload, store.path(), server.baseAddress()};
@@ -89,7 +90,7 @@ TEST(FaultInjection, NoArticleIsStoredAndAGoodAnswerLaterStoresIt)
 
 TEST(FaultInjection, ListingFaultsKeepTheCatalogAndTheListingFile)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     server.setHugeBodyBytes(2 * 1024 * 1024);
     ScratchFolder store;
     const SiteAccessor site({testing_support::quickDownload, store.path(), server.baseAddress()});
@@ -120,7 +121,7 @@ TEST(FaultInjection, ListingFaultsKeepTheCatalogAndTheListingFile)
 
 TEST(HostileTitles, EveryArticleIsStoredInsideTheCategoryFolder)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     ScratchFolder store;
     const SiteEnvironment environment{testing_support::quickDownload, store.path(), server.baseAddress()};
     const SiteAccessor site(environment);

@@ -1,5 +1,5 @@
-// The fast GBK paths against plain references, on random bytes: the eight-bytes-at-a-time mapping and erasing
-// against one character at a time, and the search on bytes against the search on character units.
+// The GBK operations against plain references, on random bytes: boundaries and erasing against one character at a
+// time, and the search on bytes against the search on character units.
 #include "matching/byte_pattern.h"
 #include "matching/gbk_text.h"
 #include "matching/regex_engine.h"
@@ -65,17 +65,19 @@ TEST(GbkMapping, FastPathsAgreeWithTheCharacterWalk)
     for (int round = 0; round < 300; ++round) {
         const std::string text = randomGbk(random, 1 + random() % 400);
         const std::vector<std::size_t> starts = characterStarts(text);
+        // On units, "." matches exactly one character at each start.
+        matching::CompiledPattern anyCharacter;
+        anyCharacter.compile(".", false, matching::SearchMode::Units);
         const matching::EngineSubject subject(text);
-        ASSERT_EQ(subject.unitCount(), starts.size());
         std::vector<bool> isStart(text.size() + 1, false);
-        for (std::size_t u = 0; u < starts.size(); ++u) {
-            ASSERT_EQ(subject.byteOfUnit(u), starts[u]);
-            const std::size_t length = matching::characterLength(text, starts[u]);
-            const auto lead = static_cast<unsigned char>(text[starts[u]]);
-            const std::uint32_t expected =
-                length == 2 ? (std::uint32_t{lead} << 8) | static_cast<unsigned char>(text[starts[u] + 1]) : lead;
-            ASSERT_EQ(subject.unitData()[u], expected);
-            isStart[starts[u]] = true;
+        for (const std::size_t start : starts) {
+            const std::size_t length = matching::characterLength(text, start);
+            if (text[start] != '\n') {
+                const auto found = anyCharacter.search(subject, static_cast<long long>(start) + 1,
+                                                       static_cast<long long>(text.size() - start));
+                ASSERT_EQ(found.byteRange(0), std::make_pair(start, start + length)) << "at " << start;
+            }
+            isStart[start] = true;
         }
         isStart[text.size()] = true;
         for (std::size_t i = 0; i <= text.size(); ++i)
@@ -126,21 +128,6 @@ TEST(BytePattern, AcceptsOnlyPatternsThatCannotStopInsideACharacter)
     EXPECT_TRUE(matching::bytePattern("<a\\s?[^>]*>", true));
     // Nesting deeper than the engine allows is not read at all.
     EXPECT_FALSE(matching::bytePattern(std::string(100000, '(') + "a" + std::string(100000, ')'), false));
-}
-
-TEST(BytePattern, DotRunFormIsAMarkerARunAndAClosingMarker)
-{
-    using testing_support::gbk;
-    const auto leadIn = matching::dotRunPattern(site::leadInPattern(), false);
-    ASSERT_TRUE(leadIn);
-    EXPECT_EQ(leadIn->prefix, gbk("【导读】"));
-    EXPECT_EQ(leadIn->suffix, "...");
-    EXPECT_EQ(leadIn->minimumRun, 1u);
-    EXPECT_EQ(matching::dotRunPattern("<.*\\>", false)->minimumRun, 0u);
-    // Lazy or possessive runs, quantified literals, a closing marker that may start inside a character, or none.
-    for (const char* pattern : {"a.+?\\.", "a.++\\.", "ab+.+\\.", "a.+b", "a.+", ".+\\.", "a.+\\.+", "a.+(\\.)", "a.+\\n"})
-        EXPECT_FALSE(matching::dotRunPattern(pattern, false)) << pattern;
-    EXPECT_FALSE(matching::dotRunPattern(site::leadInPattern(), true));
 }
 
 // Every search the engine can be asked for, on bytes and on units: the same matches and groups.
@@ -222,8 +209,7 @@ TEST(GbkMapping, TextSearchAgreesWithThePlainDefinition)
     }
 }
 
-// The clean-ups of the listing and the article pages in one pass, on stretches of every size, against the erasures
-// applied one after the other; the copy made on the way equals the result.
+// The clean-ups of the listing and the article pages in place, against the erasures applied one after the other.
 TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
 {
     using matching::Erasure;
@@ -245,14 +231,8 @@ TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
         for (const Erasure& erasure : listing)
             expectedListing = erasure.kind == Erasure::EachByte ? matching::eraseBytes(expectedListing, erasure.text)
                                                                 : matching::eraseAll(expectedListing, erasure.text);
-        for (const std::size_t chunk : {1u, 3u, 7u, 16u, 33u, 4096u}) {
-            Text copy = "stale";
-            ASSERT_EQ(matching::eraseInTurn(text, article, begin, end, chunk, &copy), expected) << "chunk " << chunk;
-            ASSERT_EQ(copy, expected) << "chunk " << chunk;
-            ASSERT_EQ(matching::eraseInTurn(text, listing, 0, Text::npos, chunk), expectedListing) << "chunk " << chunk;
-        }
-        Text copy = "stale";
-        ASSERT_EQ(matching::eraseInTurn(text, {}, begin, end, 5, &copy), text.substr(begin, end - begin));
-        ASSERT_EQ(copy, text.substr(begin, end - begin));
+        ASSERT_EQ(matching::eraseInTurn(text, article, begin, end), expected);
+        ASSERT_EQ(matching::eraseInTurn(text, listing), expectedListing);
+        ASSERT_EQ(matching::eraseInTurn(text, {}, begin, end), text.substr(begin, end - begin));
     }
 }

@@ -210,3 +210,34 @@ TEST(PatternMatcherFindFirst, GivesTheFirstMatchAsByteOffsetsWithoutACopy)
     EXPECT_FALSE(matcher.findFirst("", "a"));
     EXPECT_FALSE(matcher.findFirst(subject, ""));
 }
+
+// A search the engine gives up on is not "no match": the callers must not take a half-searched text for a result.
+TEST(PatternMatcherEngineLimit, SearchThatHitsTheMatchLimitIsReportedAsFailed)
+{
+    PatternMatcher matcher;
+    // Each step of the lazy repeat is one step of the engine's count.
+    const Text subject = "<p>" + std::string(2000, 'x') + "y";
+    const Text pattern = "[a-z<]+?y";
+    matching::setMatchLimit(100);
+    MatchTable table = filledTable();
+    const int found = matcher.findAll(subject, pattern, table);
+    const bool findAllFailed = matcher.failed();
+    const Text replaced = matcher.replace(subject, pattern);
+    const bool replaceFailed = matcher.failed();
+    const bool firstFound = matcher.findFirst(subject, pattern).has_value();
+    const bool findFirstFailed = matcher.failed();
+    matching::setMatchLimit(0);
+
+    EXPECT_EQ(found, matching::SearchFailed);
+    EXPECT_TRUE(findAllFailed);
+    EXPECT_EQ(table.rows(), 1); // the table is left as it was
+    EXPECT_EQ(replaced, "");
+    EXPECT_TRUE(replaceFailed);
+    EXPECT_FALSE(firstFound);
+    EXPECT_TRUE(findFirstFailed);
+    // With the default limit the same searches succeed, and `failed` says so.
+    EXPECT_EQ(matcher.findAll(subject, pattern, table), 1);
+    EXPECT_FALSE(matcher.failed());
+    EXPECT_EQ(matcher.replace(subject, pattern), "<p>");
+    EXPECT_FALSE(matcher.failed());
+}

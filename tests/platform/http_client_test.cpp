@@ -2,6 +2,7 @@
 #include "platform/http_client.h"
 
 #include "platform/local_server.h"
+#include "support/fault_server.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ Timed timedFetch(const std::string& address, const platform::DownloadLimits& lim
 
 TEST(HttpClient, DownloadsTheWholeBodyByteForByte)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     ASSERT_TRUE(server.isRunning());
     std::string body;
     for (int i = 0; i < 256; ++i)
@@ -44,7 +45,7 @@ TEST(HttpClient, DownloadsTheWholeBodyByteForByte)
 
 TEST(HttpClient, FaultRoutesGiveAnEmptyBodyWithinTheTimeouts)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     server.setHugeBodyBytes(2 * 1024 * 1024); // over the 1 MiB limit of the short limits
     const std::string base = server.baseAddress();
     const struct {
@@ -82,7 +83,7 @@ TEST(HttpClient, UnreachableHostFailsAsConnection)
 {
     int port = 0;
     {
-        platform::LocalServer server;
+        testing_support::FaultServer server;
         port = server.port();
     }
     const auto result = timedFetch("http://127.0.0.1:" + std::to_string(port) + "/x");
@@ -92,7 +93,7 @@ TEST(HttpClient, UnreachableHostFailsAsConnection)
 
 TEST(HttpClient, TransientFailuresAreToldApart)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     const auto notFound = platform::fetch(server.baseAddress() + "/fault/404", testing_support::shortLimits());
     const auto tooMany = platform::fetch(server.baseAddress() + "/fault/429", testing_support::shortLimits());
     const auto unavailable = platform::fetch(server.baseAddress() + "/fault/503", testing_support::shortLimits());
@@ -104,7 +105,7 @@ TEST(HttpClient, TransientFailuresAreToldApart)
 
 TEST(HttpClient, SameOriginRedirectIsFollowed)
 {
-    platform::LocalServer server;
+    testing_support::FaultServer server;
     server.setPage("/target.html", "arrived");
     server.setRedirect("/start.html", "/target.html");
     server.setRedirect("/hop1", "/hop2");

@@ -1,13 +1,14 @@
 // Shared test helpers: scratch folders, GBK literals, a window that records calls, the sample site on a server.
 #pragma once
 
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 #include "platform/file_system.h"
 #include "platform/http_client.h"
 #include "platform/local_server.h"
 #include "platform/window_port.h"
 #include "site/sample_site.h"
 #include "site/site_accessor.h"
+#include "support/fault_server.h"
 
 #include <memory>
 #include <mutex>
@@ -42,7 +43,7 @@ ByteSet quickDownload(const Text& address);
 class SampleServer {
 public:
     SampleServer();
-    platform::LocalServer server;
+    FaultServer server;
     sample::SampleSite site;
     ScratchFolder store;
     SiteEnvironment environment() const;

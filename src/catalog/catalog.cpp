@@ -1,5 +1,5 @@
 // Catalog: one lock around each operation, copies out.
-#include "app/catalog.h"
+#include "catalog/catalog.h"
 
 Catalog::Catalog() : items(1) {}
 

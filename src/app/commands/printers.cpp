@@ -1,0 +1,163 @@
+// Text and JSON renderings of the commands' results.
+#include "app/commands/printers.h"
+
+#include "articles/article_worker.h"
+#include "platform/gbk_codec.h"
+#include "platform/json.h"
+
+#include <string>
+
+namespace commands {
+namespace {
+
+std::string utf8(const Text& text)
+{
+    return platform::gbk::toUtf8(text);
+}
+
+// An article's text as a terminal shows it: UTF-8 with CR LF as LF, ending in a line break.
+std::string displayText(const Text& text)
+{
+    const std::string shown = utf8(text);
+    std::string result;
+    result.reserve(shown.size() + 1);
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        if (!(shown[i] == '\r' && i + 1 < shown.size() && shown[i + 1] == '\n'))
+            result += shown[i];
+    if (!result.ends_with('\n'))
+        result += '\n';
+    return result;
+}
+
+void printLine(const platform::Json& json, std::FILE* out)
+{
+    std::fprintf(out, "%s\n", json.dump().c_str());
+}
+
+void reportProblems(const PageResult& result, std::FILE* err)
+{
+    if (!result.loaded)
+        std::fprintf(err, "varnholt: listing page %d could not be loaded\n", result.page);
+}
+
+void reportProblems(const ShowResult& result, std::FILE* err)
+{
+    if (!result.listingLoaded)
+        std::fprintf(err, "varnholt: listing page %d could not be loaded\n", result.page);
+    if (!result.shown)
+        std::fprintf(err, "%s\n", utf8(articles::failureMessage()).c_str());
+}
+
+void reportProblems(const ArchiveResult& result, std::FILE* err)
+{
+    if (!result.pageCountRead) {
+        std::fprintf(err, "varnholt: the page count could not be read\n");
+        return;
+    }
+    const ArchivePage sum = result.totals();
+    std::fprintf(err,
+                 "%s: pages %zu, entries %d, stored before %d, downloaded now %d, failed %d, bytes %lld, seconds %.1f\n",
+                 result.interrupted ? "interrupted" : "done", result.pages.size(), sum.entries, sum.storedBefore,
+                 sum.downloaded, sum.failed, result.bytes, result.seconds);
+}
+
+const char* stateWord(const PageEntry& entry)
+{
+    return entry.stored ? "stored" : "failed";
+}
+
+} // namespace
+
+void printText(const CountsResult& result, std::FILE* out, std::FILE*)
+{
+    std::fprintf(out, "pages: %d\nentries: %d\n", result.pages, result.entries);
+}
+
+void printJson(const CountsResult& result, std::FILE* out, std::FILE*)
+{
+    printLine(platform::Json::object().set("pages", result.pages).set("entries", result.entries), out);
+}
+
+void printText(const PageResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    for (const PageEntry& entry : result.entries)
+        std::fprintf(out, "%d\t%s\t%s\t%s\n", entry.number, utf8(entry.entry.date).c_str(),
+                     utf8(entry.entry.title).c_str(), stateWord(entry));
+}
+
+void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (!result.loaded)
+        return;
+    platform::Json entries = platform::Json::array();
+    for (const PageEntry& entry : result.entries)
+        entries.add(platform::Json::object()
+                        .set("number", entry.number)
+                        .set("date", utf8(entry.entry.date))
+                        .set("title", utf8(entry.entry.title))
+                        .set("href", utf8(entry.entry.href))
+                        .set("state", stateWord(entry)));
+    printLine(platform::Json::object().set("page", result.page).set("entries", std::move(entries)), out);
+}
+
+void printText(const ShowResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (result.shown)
+        std::fputs(displayText(result.content).c_str(), out);
+}
+
+void printJson(const ShowResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (result.shown)
+        printLine(platform::Json::object()
+                      .set("page", result.page)
+                      .set("number", result.number)
+                      .set("title", utf8(result.title))
+                      .set("text", displayText(result.content)),
+                  out);
+}
+
+void printText(const ArchiveResult& result, std::FILE*, std::FILE* err)
+{
+    reportProblems(result, err);
+}
+
+void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (!result.pageCountRead)
+        return;
+    const ArchivePage sum = result.totals();
+    platform::Json pages = platform::Json::array();
+    int pagesFailed = 0;
+    for (const ArchivePage& page : result.pages) {
+        pagesFailed += !page.loaded;
+        pages.add(platform::Json::object()
+                      .set("page", page.page)
+                      .set("loaded", page.loaded)
+                      .set("entries", page.entries)
+                      .set("storedBefore", page.storedBefore)
+                      .set("downloaded", page.downloaded)
+                      .set("failed", page.failed));
+    }
+    printLine(platform::Json::object()
+                  .set("from", result.from)
+                  .set("to", result.to)
+                  .set("pages", static_cast<int>(result.pages.size()))
+                  .set("pagesFailed", pagesFailed)
+                  .set("entries", sum.entries)
+                  .set("storedBefore", sum.storedBefore)
+                  .set("downloaded", sum.downloaded)
+                  .set("failed", sum.failed)
+                  .set("bytes", result.bytes)
+                  .set("seconds", result.seconds)
+                  .set("interrupted", result.interrupted)
+                  .set("pageResults", std::move(pages)),
+              out);
+}
+
+} // namespace commands

@@ -1,0 +1,44 @@
+// DownloadPolicy: how a series of downloads treats the site: retries, back-off and pauses between downloads.
+#pragma once
+
+#include "platform/http_client.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+namespace platform {
+
+/// The rules for a series of downloads.
+struct DownloadPolicy {
+    int retries = 2;                       ///< further attempts after a failure that may pass (`isTransient`)
+    std::chrono::milliseconds delay{0};    ///< pause before every download but the first
+};
+
+/// Downloads by a policy and counts what arrived. One object serves a whole command, from any thread; pauses end
+/// early when `requestShutdown` is called.
+class PolicyDownloader {
+public:
+    explicit PolicyDownloader(DownloadPolicy policy, std::function<DownloadResult(const Text&)> fetcher = {});
+
+    /// One download with its retries: 0.5 s, 1 s, 2 s ... and at most 16 s between attempts.
+    DownloadResult fetch(const Text& address);
+    /// The body of `fetch`, or an empty ByteSet.
+    ByteSet operator()(const Text& address) { return fetch(address).body; }
+
+    long long bytes() const { return received.load(); }
+    /// Called after every download, from the downloading thread.
+    void setOnDownload(std::function<void()> callback) { onDownload = std::move(callback); }
+
+private:
+    DownloadPolicy policy;
+    std::function<DownloadResult(const Text&)> fetcher;
+    std::function<void()> onDownload;
+    std::atomic<long long> received{0};
+    std::atomic<int> started{0};
+};
+
+/// Waits up to `duration` in short steps. Returns false when `requestShutdown` was called meanwhile.
+bool pauseUnlessShutdown(std::chrono::milliseconds duration);
+
+} // namespace platform
