@@ -75,6 +75,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     auto downloads = std::make_shared<platform::PolicyDownloader>(policy);
     SiteEnvironment commandEnvironment = environment;
     commandEnvironment.download = [downloads](const Text& address) { return (*downloads)(address); };
+    commandEnvironment.fetch = [downloads](const Text& address) { return downloads->fetch(address); };
     SiteAccessor(commandEnvironment).removeInterruptedWrites();
 
     if (command == "counts") {

@@ -30,4 +30,10 @@ const Text& completion()
     return text;
 }
 
+const Text& offlineNotice()
+{
+    static const Text text = platform::gbk::fromUtf8("網站暫時無法連接，現顯示本機保存的目錄");
+    return text;
+}
+
 } // namespace messages

@@ -9,5 +9,7 @@ const Text& windowCaption();
 const Text& loadingFirstPart();
 const Text& loadingSecondPart();
 const Text& completion();
+/// Shown once when the site cannot be reached and the lists come from the saved listing pages.
+const Text& offlineNotice();
 
 } // namespace messages

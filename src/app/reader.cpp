@@ -3,6 +3,7 @@
 
 #include "app/messages.h"
 #include "articles/article_worker.h"
+#include "platform/file_system.h"
 #include "site/site_texts.h"
 
 #include <string>
@@ -21,15 +22,31 @@ bool fillNumberList(Reader& reader, Control list, int count)
     return true;
 }
 
+// The notice that the lists come from the store: once in a run, replacing the text box or after its content.
+void showOfflineNotice(Reader& reader, bool append)
+{
+    if (reader.state->offlineNoticeShown.exchange(true))
+        return;
+    if (append)
+        reader.window.appendText("\r\n" + messages::offlineNotice());
+    else
+        reader.window.replaceText(messages::offlineNotice());
+}
+
 // Both selection handlers: start an article worker for the chosen entry, then move the other list to it.
 void onEntryChosen(Reader& reader, Control chosen, Control other)
 {
     if (reader.window.isDisabled(chosen))
         return;
     const int number = reader.window.itemData(chosen, reader.window.selectionIndex(chosen));
+    const std::uint64_t choice = ++reader.state->articleChoice;
+    articles::ArticleWorkerOptions options;
+    options.generation = reader.state->listedGeneration.load();
+    // A later choice wins: a slow download that ends after it shows nothing.
+    options.stillWanted = [state = reader.state, choice] { return state->articleChoice.load() == choice; };
     Reader worker = reader;
-    reader.startWorker([worker, number]() mutable {
-        articles::runArticleWorker(worker.window, worker.catalog, worker.environment, number);
+    reader.startWorker([worker, number, options]() mutable {
+        articles::runArticleWorker(worker.window, worker.catalog, worker.environment, number, options);
     });
     reader.window.setSelectionIndex(other, number - 1);
 }
@@ -45,8 +62,19 @@ void onWindowCreated(Reader& reader)
     reader.window.addItem(Control::TopicList, site::categoryName(), 1);
     reader.window.setSelectionIndex(Control::TopicList, 0);
     reader.window.setDisabled(Control::TopicList, true);
-    fillPageList(reader);
-    fillEntryList(reader);
+    // The counts need the index page: downloaded on a worker, so that the window shows and answers at once.
+    Reader worker = reader;
+    reader.startWorker([worker]() mutable { fillCountLists(worker); });
+}
+
+void fillCountLists(Reader& reader)
+{
+    const SiteAccessor site(reader.environment);
+    const CountsLoad counts = site.queryCounts();
+    fillNumberList(reader, Control::PageList, counts.pages);
+    fillNumberList(reader, Control::EntryList, counts.entries);
+    if (counts.source == ListingSource::Stored && (counts.pages > 0 || counts.entries > 0))
+        showOfflineNotice(reader, false);
 }
 
 bool fillPageList(Reader& reader)
@@ -63,30 +91,43 @@ bool fillEntryList(Reader& reader)
 
 void onPageSelected(Reader& reader)
 {
-    const SiteAccessor site(reader.environment);
     if (reader.window.isDisabled(Control::PageList))
         return;
     const int page = reader.window.itemData(Control::PageList, reader.window.selectionIndex(Control::PageList));
     if (page < 1)
         return;
-    if (site.loadCatalog(page, reader.catalog) <= 0)
+    // The listing is downloaded on a worker; meanwhile no second page choice can start.
+    reader.window.setDisabled(Control::PageList, true);
+    reader.window.setDisabled(Control::EntryList, true);
+    Reader worker = reader;
+    reader.startWorker([worker, page]() mutable { loadChosenPage(worker, page); });
+}
+
+void loadChosenPage(Reader& reader, int page)
+{
+    const SiteAccessor site(reader.environment);
+    ListingLoad load = site.loadListing(page);
+    if (load.result <= 0) {
+        reader.window.setDisabled(Control::PageList, false);
+        reader.window.setDisabled(Control::EntryList, false);
         return;
-    // One copy, so that the lists show one consistent catalog even if a nested handler rebuilds it meanwhile.
-    const std::vector<CatalogEntry> entries = reader.catalog.entries();
-    if (entries.empty())
-        return;
+    }
+    // The lists show the entries as committed, so that a list item and the catalog entry of its number agree.
+    const std::vector<CatalogEntry> entries = load.entries;
+    reader.state->listedGeneration = reader.catalog.replaceAll(std::move(load.entries));
     reader.window.clearItems(Control::ArticleList);
     reader.window.clearItems(Control::EntryList);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
         reader.window.addItem(Control::ArticleList, entries[i].title, number);
         reader.window.addItem(Control::EntryList, std::to_string(number), number);
+        if (platform::exists(site.articleFilePath(entries[i].title)))
+            reader.window.setItemChecked(Control::ArticleList, number - 1, true);
     }
-    Reader worker = reader;
-    reader.startWorker([worker]() mutable { runPageWorker(worker); });
+    runPageWorker(reader, load.source == ListingSource::Stored);
 }
 
-void runPageWorker(Reader& reader)
+void runPageWorker(Reader& reader, bool offlineNotice)
 {
     const SiteAccessor site(reader.environment);
     reader.window.setDisabled(Control::PageList, true);
@@ -94,11 +135,17 @@ void runPageWorker(Reader& reader)
     reader.window.setDisabled(Control::ArticleList, true);
     reader.window.replaceText(messages::loadingFirstPart());
     reader.window.appendText(messages::loadingSecondPart());
-    site.loadPageArticles(reader.catalog);
+    const std::uint64_t listed = reader.state->listedGeneration;
+    site.loadPageArticles(reader.catalog, [&](int number, const Text&, ArticleState state) {
+        if (state != ArticleState::Failed && reader.state->listedGeneration == listed)
+            reader.window.setItemChecked(Control::ArticleList, number - 1, true);
+    });
     reader.window.setDisabled(Control::PageList, false);
     reader.window.setDisabled(Control::EntryList, false);
     reader.window.setDisabled(Control::ArticleList, false);
     reader.window.replaceText(messages::completion());
+    if (offlineNotice)
+        showOfflineNotice(reader, true);
 }
 
 void onArticleSelected(Reader& reader)

@@ -13,12 +13,13 @@ const Text& failureMessage()
 }
 
 ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, int number,
-                             const std::function<Text()>& fallbackTitle)
+                             const std::function<Text()>& fallbackTitle, std::optional<std::uint64_t> generation)
 {
     ArticleOutcome outcome;
     CatalogEntry working;
     // The range test and the copy are one step under the catalog's lock.
-    if (!catalog.copyEntry(number, working))
+    std::uint64_t copied = 0;
+    if (!catalog.copyEntry(number, working, &copied) || (generation && copied != *generation))
         return outcome;
     if (working.title.empty() && fallbackTitle)
         working.title = fallbackTitle();
@@ -29,6 +30,7 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
     const platform::Path path = site.articleFilePath(working.title);
     if (platform::exists(path)) {
         outcome.content = platform::readWholeFile(path).value_or(ByteSet());
+        outcome.stored = true;
     } else {
         if (working.href.empty()) {
             outcome.kind = ArticleOutcome::Kind::NoAddress;
@@ -39,7 +41,7 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
             outcome.content = working.fileText;
             outcome.downloaded = true;
             // Shown even when the write fails; the next selection then downloads it again.
-            platform::writeWholeFile(path, outcome.content);
+            outcome.stored = platform::writeWholeFile(path, outcome.content);
         }
     }
     outcome.kind = outcome.content.empty() ? ArticleOutcome::Kind::Empty : ArticleOutcome::Kind::Shown;
@@ -47,22 +49,29 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
 }
 
 int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const SiteEnvironment& environment,
-                     int number)
+                     int number, const ArticleWorkerOptions& options)
 {
     const SiteAccessor site(environment);
     // A number outside the catalog comes back as OutOfRange: the range test and the copy are one locked step.
     const ArticleOutcome outcome = obtainArticle(
-        site, catalog, number, [&] { return window.itemText(platform::Control::ArticleList, number - 1); });
+        site, catalog, number, [&] { return window.itemText(platform::Control::ArticleList, number - 1); },
+        options.generation);
+    const auto show = [&](const Text& text) {
+        return options.stillWanted ? window.replaceTextIf(text, options.stillWanted) : (window.replaceText(text), true);
+    };
     switch (outcome.kind) {
     case ArticleOutcome::Kind::OutOfRange:
         return 0;
     case ArticleOutcome::Kind::NoTitle:
     case ArticleOutcome::Kind::NoAddress:
-        window.replaceText(failureMessage());
+        show(failureMessage());
         return 0;
     case ArticleOutcome::Kind::Shown:
     case ArticleOutcome::Kind::Empty:
-        window.replaceText(outcome.content);
+        if (outcome.stored && (!options.generation || catalog.generation() == *options.generation))
+            window.setItemChecked(platform::Control::ArticleList, number - 1, true);
+        if (!show(outcome.content))
+            return 0;
         break;
     }
     return window.text().empty() ? 0 : 1;

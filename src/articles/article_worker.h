@@ -6,7 +6,9 @@
 #include "platform/window_port.h"
 #include "site/site_accessor.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace articles {
 
@@ -19,18 +21,28 @@ struct ArticleOutcome {
     Kind kind = Kind::OutOfRange;
     Text content;   ///< the article file text; empty unless Shown
     bool downloaded = false;
+    bool stored = false; ///< the article file exists afterwards
+};
+
+/// How a window's article worker fits the window's later choices.
+struct ArticleWorkerOptions {
+    /// Asked as the text is shown: false when a later choice has overtaken this one, which then shows nothing.
+    std::function<bool()> stillWanted;
+    /// The catalog generation the chosen list item belongs to: a catalog rebuilt since gives no entry.
+    std::optional<std::uint64_t> generation;
 };
 
 /// Obtains entry `number`'s article without touching the window: reads its article file, or downloads, stores and
 /// returns it. For an entry with an empty title, `fallbackTitle()` names it (the window reads the article list's
 /// item at the same position). Never writes into the catalog. Callable from any thread.
 ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, int number,
-                             const std::function<Text()>& fallbackTitle);
+                             const std::function<Text()>& fallbackTitle,
+                             std::optional<std::uint64_t> generation = {});
 
 /// Runs the article worker for entry `number` on the calling thread. Returns 1 when the text box holds a non-empty
 /// text afterwards, else 0. Nothing is shown for a number outside the catalog; the failure message when the entry
-/// has no title or no address.
+/// has no title or no address. A stored article is checked in the article list.
 int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const SiteEnvironment& environment,
-                     int number);
+                     int number, const ArticleWorkerOptions& options = {});
 
 } // namespace articles

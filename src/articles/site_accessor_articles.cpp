@@ -6,6 +6,9 @@
 #include "platform/threads.h"
 #include "site/address.h"
 
+#include <cstdint>
+#include <optional>
+
 platform::Path SiteAccessor::articleFilePath(const Text& title) const
 {
     return platform::joinPath(categoryPath, articles::articleFileName(title));
@@ -45,7 +48,7 @@ Text SiteAccessor::composeFileText(const CatalogEntry& entry) const
     return text;
 }
 
-int SiteAccessor::loadPageArticles(Catalog& catalog) const
+int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& observer) const
 {
     const int count = catalog.count();
     if (count <= 0)
@@ -53,22 +56,33 @@ int SiteAccessor::loadPageArticles(Catalog& catalog) const
     int loaded = 0;
     // A page is mostly tested for stored articles: each test looks up one name in the held folder.
     const platform::FolderLookup stored(categoryPath);
+    const auto report = [&](int number, const CatalogEntry& entry, ArticleState state) {
+        if (observer)
+            observer(number, entry.title, state);
+    };
     CatalogEntry working;
+    std::optional<std::uint64_t> page; // the generation of the entries this load works on
     for (int number = 1; number <= count && !platform::shutdownRequested(); ++number) {
-        if (!catalog.copyEntry(number, working))
+        std::uint64_t generation = 0;
+        if (!catalog.copyEntry(number, working, &generation) || (page && generation != *page))
             break; // the catalog was rebuilt meanwhile
+        page = generation;
         const std::string name = articles::articleFileName(working.title);
         if (stored.contains(name)) {
             ++loaded;
+            report(number, working, ArticleState::Stored);
             continue;
         }
-        if (!fetchArticleInto(working.href, working))
+        if (!fetchArticleInto(working.href, working)) {
+            report(number, working, ArticleState::Failed);
             continue;
+        }
         const Text full = composeFileText(working);
-        catalog.replace(number, working);
+        catalog.replace(number, working, page);
         // A failed write is not counted: the article is not stored, and the next load tries again.
-        if (platform::writeWholeFile(platform::joinPath(categoryPath, name), full))
-            ++loaded;
+        const bool written = platform::writeWholeFile(platform::joinPath(categoryPath, name), full);
+        loaded += written;
+        report(number, working, written ? ArticleState::Downloaded : ArticleState::Failed);
     }
     return loaded;
 }

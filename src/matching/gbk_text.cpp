@@ -20,6 +20,16 @@ std::size_t characterLength(std::string_view text, std::size_t index)
     return 1;
 }
 
+bool isWellFormedGbk(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); i += characterLength(text, i)) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0 || (byte >= 0x80 && characterLength(text, i) != 2))
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 // Whether the eight bytes at `at` all lie in the lead range 0x81-0xFE.

@@ -14,6 +14,10 @@ namespace matching {
 constexpr bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 constexpr bool isTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFE && byte != 0x7F; }
 
+/// Whether `text` reads as GBK text: no NUL byte (as UTF-16 has in every other byte), and no byte that neither
+/// stands alone nor starts a double-byte character (0x80, 0xFF, or a lead byte without a trail).
+bool isWellFormedGbk(std::string_view text);
+
 /// The byte length (1 or 2) of the character that starts at 0-based `index`; 0 at or past the end.
 std::size_t characterLength(std::string_view text, std::size_t index);
 

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string_view>
@@ -278,6 +279,34 @@ Path userDataDirectory()
     const QString location = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     const QByteArray utf8 = location.toUtf8();
     return Path(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+} // namespace platform
+
+namespace platform {
+
+std::optional<long long> modificationTime(const Path& path)
+{
+    std::error_code error;
+    const auto written = fs::last_write_time(nativePath(path), error);
+    if (error)
+        return std::nullopt;
+    const auto system = std::chrono::file_clock::to_sys(written);
+    return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
+}
+
+std::string localTimeText(long long secondsSinceEpoch)
+{
+    const auto time = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &time);
+#else
+    localtime_r(&time, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
 }
 
 } // namespace platform

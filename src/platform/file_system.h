@@ -58,6 +58,12 @@ void removeStaleTemporaryFiles(const Path& folder);
 /// made: CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension, on Windows; no name elsewhere.
 bool isReservedFileName(const std::string& name);
 
+/// When the file was last written, in seconds since 1970 (UTC); nothing when it does not exist.
+std::optional<long long> modificationTime(const Path& path);
+
+/// A time in seconds since 1970 as local time, "YYYY-MM-DD HH:MM".
+std::string localTimeText(long long secondsSinceEpoch);
+
 /// Joins two path pieces with one separator.
 Path joinPath(const Path& folder, const std::string& name);
 

@@ -37,6 +37,8 @@ struct DownloadResult {
     ByteSet body;                 ///< empty unless `failure` is None
     DownloadFailure failure = DownloadFailure::None;
     long status = 0;              ///< the final HTTP status, 0 when none was received
+    /// The cause in words a user can act on ("connection refused", "HTTP 404 Not Found"); empty on success.
+    std::string reason;
 
     /// Whether a later attempt may succeed: time-outs, broken connections, 429 and 5xx.
     bool isTransient() const;

@@ -5,7 +5,10 @@
 
 #include <curl/curl.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <mutex>
 #include <vector>
 
@@ -136,6 +139,83 @@ DownloadFailure classify(CURLcode code)
     }
 }
 
+const char* statusPhrase(long status)
+{
+    switch (status) {
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 410: return "Gone";
+    case 429: return "Too Many Requests";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    case 504: return "Gateway Timeout";
+    default: return "";
+    }
+}
+
+std::string seconds(std::chrono::milliseconds value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value.count()) / 1000.0);
+    return text;
+}
+
+// The cause of a failed transfer, in the words the commands print.
+std::string describe(CURLcode code, CURL* curl, const DownloadLimits& limits, const char* detail)
+{
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "could not resolve host";
+    case CURLE_COULDNT_CONNECT: {
+        long error = 0;
+        curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &error);
+        return error == ECONNREFUSED ? "connection refused" : "could not connect";
+    }
+    case CURLE_OPERATION_TIMEDOUT: {
+        curl_off_t connected = 0;
+        curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected);
+        if (connected == 0)
+            return "timed out after " + seconds(limits.connectTimeout) + " s (connect)";
+        curl_off_t total = 0;
+        curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &total);
+        if (total / 1000 + 1 >= limits.totalTimeout.count())
+            return "timed out after " + seconds(limits.totalTimeout) + " s";
+        return "timed out: under " + std::to_string(limits.lowSpeedBytes) + " bytes/s for " +
+               std::to_string(limits.lowSpeedTime.count()) + " s";
+    }
+    case CURLE_FILESIZE_EXCEEDED:
+        return "body over " + std::to_string(limits.maxBodyBytes / (1024 * 1024)) + " MiB";
+    case CURLE_TOO_MANY_REDIRECTS:
+        return "too many redirects";
+    case CURLE_UNSUPPORTED_PROTOCOL: {
+        long redirects = 0;
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_COUNT, &redirects);
+        char* next = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &next);
+        return redirects > 0 || next ? "redirect to a non-http address" : "not an http or https address";
+    }
+    case CURLE_URL_MALFORMAT:
+        return "malformed address";
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return "TLS: certificate verify failed";
+    case CURLE_SSL_CONNECT_ERROR:
+        return std::string("TLS: ") + (*detail ? detail : "handshake failed");
+    case CURLE_ABORTED_BY_CALLBACK:
+        return "cancelled";
+    case CURLE_GOT_NOTHING:
+        return "the server closed the connection without an answer";
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return "connection broken in mid-transfer";
+    default:
+        return *detail ? detail : curl_easy_strerror(code);
+    }
+}
+
 long milliseconds(std::chrono::milliseconds value)
 {
     return static_cast<long>(value.count());
@@ -176,16 +256,19 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     DownloadResult result;
     if (address.empty()) {
         result.failure = DownloadFailure::BadAddress;
+        result.reason = "no address";
         return result;
     }
     if (shutdownRequested()) {
         result.failure = DownloadFailure::Cancelled;
+        result.reason = "cancelled";
         return result;
     }
     SharedCache& cache = sharedCache();
     EasyHandle handle = cache.take();
     if (!handle) {
         result.failure = DownloadFailure::Other;
+        result.reason = "could not start a transfer";
         return result;
     }
     CURL* curl = handle.get();
@@ -217,21 +300,25 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &progress);
+    char detail[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
 
     const CURLcode code = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
-    // Drop the per-transfer pointers before the handle goes back to the pool.
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
-    cache.giveBack(std::move(handle));
-
     if (code != CURLE_OK) {
         result.failure = transfer.tooLarge ? DownloadFailure::TooLarge : classify(code);
-        return result;
-    }
-    if (result.status < 200 || result.status > 299) {
+        result.reason = describe(transfer.tooLarge ? CURLE_FILESIZE_EXCEEDED : code, curl, limits, detail);
+    } else if (result.status < 200 || result.status > 299) {
         result.failure = DownloadFailure::HttpStatus;
-        return result;
+        const std::string phrase = statusPhrase(result.status);
+        result.reason = "HTTP " + std::to_string(result.status) + (phrase.empty() ? "" : " " + phrase);
     }
+    // Drop the per-transfer pointers before the handle goes back to the pool.
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    cache.giveBack(std::move(handle));
+    if (result.failure != DownloadFailure::None)
+        return result;
     result.body = std::move(transfer.body);
     return result;
 }

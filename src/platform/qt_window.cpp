@@ -153,10 +153,13 @@ struct Window::Impl : WindowModel {
                 for (const Item& item : state.items) {
                     auto* entry = new QListWidgetItem(fromGbk(item.text), list);
                     entry->setData(Qt::UserRole, item.data);
-                    entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);
-                    entry->setCheckState(Qt::Unchecked);
+                    // A check box the user cannot change: it shows whether the article is stored.
+                    entry->setFlags(entry->flags() & ~Qt::ItemIsUserCheckable);
                 }
             }
+            for (int row = 0; row < list->count() && row < static_cast<int>(state.items.size()); ++row)
+                list->item(row)->setCheckState(state.items[static_cast<std::size_t>(row)].checked ? Qt::Checked
+                                                                                                   : Qt::Unchecked);
             list->setCurrentRow(state.selection);
             if (state.selection < 0)
                 list->clearSelection();
@@ -192,6 +195,8 @@ struct Window::Impl : WindowModel {
     void build(const WindowDefinition& definition)
     {
         widget.setGeometry(definition.left, definition.top, definition.width, definition.height);
+        // The controls have fixed places and sizes: a larger window would only show empty space.
+        widget.setFixedSize(definition.width, definition.height);
         // The platform's quit keys (Ctrl+Q) close the window, as in every desktop program.
         auto* quit = new QShortcut(QKeySequence::Quit, &widget);
         quit->setContext(Qt::WindowShortcut);
@@ -293,6 +298,11 @@ bool Window::isVisible() const
     return impl->widget.isVisible();
 }
 
+bool Window::isResizable() const
+{
+    return impl->widget.minimumSize() != impl->widget.maximumSize();
+}
+
 int Window::left() const { return impl->widget.geometry().left(); }
 int Window::top() const { return impl->widget.geometry().top(); }
 int Window::width() const { return impl->widget.width(); }
@@ -332,7 +342,9 @@ ControlView Window::view(const std::string& name) const
         view.kind = ControlKind::CheckListBox;
         for (int i = 0; i < list->count(); ++i) {
             view.items.push_back(list->item(i)->text().toStdString());
-            view.itemCheckable.push_back((list->item(i)->flags() & Qt::ItemIsUserCheckable) != 0);
+            view.itemCheckable.push_back(list->item(i)->data(Qt::CheckStateRole).isValid());
+            view.itemChecked.push_back(list->item(i)->checkState() == Qt::Checked);
+            view.itemUserCheckable.push_back((list->item(i)->flags() & Qt::ItemIsUserCheckable) != 0);
         }
         view.selection = list->currentRow();
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {

@@ -42,7 +42,9 @@ struct ControlView {
     int left = 0, top = 0, width = 0, height = 0;
     std::string caption;          ///< UTF-8, labels only
     std::vector<std::string> items; ///< UTF-8 item texts as shown
-    std::vector<bool> itemCheckable;
+    std::vector<bool> itemCheckable;     ///< the item shows a check box
+    std::vector<bool> itemChecked;
+    std::vector<bool> itemUserCheckable; ///< a click changes the check box
     int selection = -1;
     bool enabled = true;
     bool readOnly = false;
@@ -77,6 +79,8 @@ public:
     void show();
     void close();
     bool isVisible() const;
+    /// Whether the user can change the window's size.
+    bool isResizable() const;
     int left() const;
     int top() const;
     int width() const;

@@ -99,6 +99,25 @@ bool WindowModel::isDisabled(Control control) const
     return controls[slot(control)].disabled;
 }
 
+void WindowModel::setItemChecked(Control list, int index, bool checked)
+{
+    {
+        std::lock_guard lock(mutex);
+        auto& items = controls[slot(list)].items;
+        if (index < 0 || index >= static_cast<int>(items.size()))
+            return;
+        items[static_cast<std::size_t>(index)].checked = checked;
+    }
+    changed(list);
+}
+
+bool WindowModel::isItemChecked(Control list, int index) const
+{
+    std::lock_guard lock(mutex);
+    const auto& items = controls[slot(list)].items;
+    return index >= 0 && index < static_cast<int>(items.size()) && items[static_cast<std::size_t>(index)].checked;
+}
+
 Text WindowModel::text() const
 {
     std::lock_guard lock(mutex);
@@ -112,6 +131,18 @@ void WindowModel::replaceText(const Text& text)
         content = text;
     }
     changed(Control::TextBox);
+}
+
+bool WindowModel::replaceTextIf(const Text& text, const std::function<bool()>& stillWanted)
+{
+    {
+        std::lock_guard lock(mutex);
+        if (!stillWanted())
+            return false;
+        content = text;
+    }
+    changed(Control::TextBox);
+    return true;
 }
 
 void WindowModel::appendText(const Text& text)

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,9 +35,17 @@ public:
     virtual void setSelectionIndex(Control list, int index) = 0;
     virtual void setDisabled(Control control, bool disabled) = 0;
     virtual bool isDisabled(Control control) const = 0;
+    /// Sets the check mark of the check-list box item at `index` (nothing for an index without item). The mark is
+    /// the program's to set: a click does not change it.
+    virtual void setItemChecked(Control list, int index, bool checked) = 0;
+    virtual bool isItemChecked(Control list, int index) const = 0;
     /// The text box's whole content.
     virtual Text text() const = 0;
     virtual void replaceText(const Text& text) = 0;
+    /// Replaces the text box's content with `text` if `stillWanted()`, asked in one step with the replacement, so
+    /// that no other replacement comes in between. Returns whether it replaced. For results that a later request
+    /// may have overtaken.
+    virtual bool replaceTextIf(const Text& text, const std::function<bool()>& stillWanted) = 0;
     /// Reads, appends and writes back as one step: no other write comes in between.
     virtual void appendText(const Text& text) = 0;
 };
@@ -54,8 +63,11 @@ public:
     void setSelectionIndex(Control list, int index) override;
     void setDisabled(Control control, bool disabled) override;
     bool isDisabled(Control control) const override;
+    void setItemChecked(Control list, int index, bool checked) override;
+    bool isItemChecked(Control list, int index) const override;
     Text text() const override;
     void replaceText(const Text& text) override;
+    bool replaceTextIf(const Text& text, const std::function<bool()>& stillWanted) override;
     void appendText(const Text& text) override;
 
     Text caption() const;
@@ -63,6 +75,7 @@ public:
     struct Item {
         Text text;
         int data = 0;
+        bool checked = false;
     };
     /// A consistent copy of one control's state, with a counter that grows with every change of its items.
     struct ControlState {

@@ -1,6 +1,7 @@
 // SiteAccessor: listing-page addresses, downloads, the two counts and the listing entries.
 #include "site/site_accessor.h"
 
+#include "matching/gbk_text.h"
 #include "matching/pattern_matcher.h"
 #include "platform/http_client.h"
 #include "platform/window_port.h"
@@ -9,9 +10,35 @@
 
 #include <charconv>
 
+namespace {
+
+// Counts above these are no real category's: an index page claiming them is broken or hostile, and the window
+// would fill its lists item by item.
+constexpr int MaxPages = 100'000;
+constexpr int MaxEntries = 10'000'000;
+
+// The number the pattern's first group captures on `page`, or -1.
+int countIn(Text page, const Text& pattern, int limit)
+{
+    matching::PatternMatcher matcher;
+    matching::MatchTable table;
+    if (matcher.findAll(std::move(page), pattern, table) <= 0 || table.columns() < 2)
+        return -1;
+    const Text& digits = table.at(1, 2);
+    int count = -1;
+    // "(\d+)" admits digits only; a number too large for an int is no count either.
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (error != std::errc() || end != digits.data() + digits.size() || count > limit)
+        return -1;
+    return count;
+}
+
+} // namespace
+
 SiteEnvironment SiteEnvironment::standard()
 {
-    return {platform::download, platform::runningDirectory(), std::string(site::DefaultSiteAddress)};
+    return {platform::download, platform::runningDirectory(), std::string(site::DefaultSiteAddress),
+            [](const Text& address) { return platform::fetch(address); }};
 }
 
 SiteAccessor::SiteAccessor(SiteEnvironment environment)
@@ -56,9 +83,26 @@ void SiteAccessor::removeInterruptedWrites() const
 
 ByteSet SiteAccessor::download(const Text& address) const
 {
-    ByteSet bytes = environment.download ? environment.download(address) : ByteSet();
+    return fetchResult(address).body;
+}
+
+platform::DownloadResult SiteAccessor::fetchResult(const Text& address) const
+{
+    platform::DownloadResult result;
+    if (environment.fetch) {
+        result = environment.fetch(address);
+    } else {
+        result.body = environment.download ? environment.download(address) : ByteSet();
+        if (result.body.empty()) {
+            result.failure = platform::DownloadFailure::Other;
+            result.reason = "nothing was downloaded";
+        }
+    }
+    // A 2xx answer without a body brings nothing either.
+    if (result.failure == platform::DownloadFailure::None && result.body.empty())
+        result.reason = "empty answer";
     platform::letWindowProcessEvents();
-    return bytes;
+    return result;
 }
 
 ByteSet SiteAccessor::fetchIndexPage() const
@@ -80,42 +124,69 @@ ByteSet SiteAccessor::fetchPage(int page) const
     return download(pageAddress(page));
 }
 
-int SiteAccessor::queryCount(const Text& pattern) const
-{
-    matching::PatternMatcher matcher;
-    matching::MatchTable table;
-    if (matcher.findAll(fetchIndexPage(), pattern, table) <= 0 || table.columns() < 2)
-        return -1;
-    const Text& digits = table.at(1, 2);
-    int count = -1;
-    // "(\d+)" admits digits only; a number too large for an int is no count either.
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
-    if (error != std::errc() || end != digits.data() + digits.size())
-        return -1;
-    return count;
-}
-
 int SiteAccessor::queryPageCount() const
 {
-    return queryCount(site::pageCountPattern());
+    return countIn(fetchIndexPage(), site::pageCountPattern(), MaxPages);
 }
 
 int SiteAccessor::queryEntryCount() const
 {
-    return queryCount(site::entryCountPattern());
+    return countIn(fetchIndexPage(), site::entryCountPattern(), MaxEntries);
+}
+
+CountsLoad SiteAccessor::queryCounts() const
+{
+    CountsLoad counts;
+    counts.download = fetchResult(indexPageAddress);
+    ByteSet page = counts.download.body;
+    if (page.empty()) {
+        // The index page is listing page 1: its saved copy holds the pager too.
+        const platform::Path stored = listingFilePath(1);
+        if (std::optional<ByteSet> copy = platform::readWholeFile(stored); copy && !copy->empty()) {
+            page = std::move(*copy);
+            counts.source = ListingSource::Stored;
+            counts.storedAt = platform::modificationTime(stored);
+        }
+    }
+    counts.pages = countIn(page, site::pageCountPattern(), MaxPages);
+    counts.entries = countIn(page, site::entryCountPattern(), MaxEntries);
+    return counts;
+}
+
+ListingLoad SiteAccessor::loadListing(int page) const
+{
+    ListingLoad load;
+    load.download = fetchResult(pageAddress(page));
+    if (!load.download.body.empty()) {
+        load.result = site::extractListingEntries(load.download.body, load.entries);
+        // Only a page with entries replaces the listing file: an error page, a page in another encoding or a
+        // truncated one would lose the last good copy, which is what offline reading reads.
+        if (load.result > 0)
+            load.listingWriteFailed = !platform::writeWholeFile(listingFilePath(page), load.download.body);
+        else
+            load.notGbk = !matching::isWellFormedGbk(load.download.body);
+        return load;
+    }
+    // Nothing arrived: the saved copy, if it still yields entries. It is read, never rewritten.
+    const platform::Path stored = listingFilePath(page);
+    std::optional<ByteSet> copy = platform::readWholeFile(stored);
+    if (!copy || copy->empty())
+        return load;
+    std::vector<CatalogEntry> entries;
+    if (site::extractListingEntries(*copy, entries) <= 0)
+        return load;
+    load.entries = std::move(entries);
+    load.result = static_cast<int>(load.entries.size());
+    load.source = ListingSource::Stored;
+    load.storedAt = platform::modificationTime(stored);
+    return load;
 }
 
 int SiteAccessor::loadCatalog(int page, Catalog& catalog) const
 {
-    const ByteSet bytes = fetchPage(page);
-    // An outage must not wipe the last good copy: an empty download leaves the listing file as it was.
-    if (!bytes.empty())
-        platform::writeWholeFile(listingFilePath(page), bytes);
-
-    std::vector<CatalogEntry> entries;
-    const int found = site::extractListingEntries(bytes, entries);
-    if (found <= 0)
-        return found;
-    catalog.replaceAll(std::move(entries));
-    return found;
+    ListingLoad load = loadListing(page);
+    if (load.result <= 0)
+        return load.result;
+    catalog.replaceAll(std::move(load.entries));
+    return load.result;
 }

@@ -3,9 +3,12 @@
 
 #include "catalog/catalog.h"
 #include "platform/file_system.h"
+#include "platform/http_client.h"
 #include "platform/text.h"
 
 #include <functional>
+#include <optional>
+#include <vector>
 #include <string>
 
 /// The outside world of a SiteAccessor, passed in as plain values; tests pass a local server and a scratch folder.
@@ -16,9 +19,50 @@ struct SiteEnvironment {
     platform::Path storeRoot;
     /// Scheme, host and port of the site, without a trailing slash.
     std::string siteAddress;
+    /// One GET with the cause of a failure; when set, used instead of `download`.
+    std::function<platform::DownloadResult(const Text&)> fetch = {};
 
     /// The real site, the real HTTP client and the running directory.
     static SiteEnvironment standard();
+};
+
+/// Where a listing's entries came from: the site, or the listing file saved when the site last gave them.
+enum class ListingSource { Network, Stored };
+
+/// What loading one listing page found, for the callers that tell the user why.
+struct ListingLoad {
+    /// The number of entries (> 0); -1: nothing to read (no download and no usable stored copy); -5: the page
+    /// holds no entry; -6: the pattern engine gave up on it.
+    int result = -1;
+    std::vector<CatalogEntry> entries;
+    ListingSource source = ListingSource::Network;
+    /// The download: its failure and cause (None and empty when the page arrived).
+    platform::DownloadResult download;
+    /// The page arrived but is not GBK text.
+    bool notGbk = false;
+    /// When the stored copy that was read was saved (seconds since 1970); nothing when none was read.
+    std::optional<long long> storedAt;
+    /// The page had entries, but its listing file could not be written.
+    bool listingWriteFailed = false;
+};
+
+/// What became of one entry's article in `loadPageArticles`.
+enum class ArticleState {
+    Stored,     ///< its file was there already
+    Downloaded, ///< downloaded and stored now
+    Failed,     ///< could not be downloaded or stored
+};
+/// Told about each entry as `loadPageArticles` finishes with it: its number, title and state. Entries it never
+/// reached (the program was stopping, or the catalog held another page meanwhile) are not reported.
+using ArticleObserver = std::function<void(int number, const Text& title, ArticleState state)>;
+
+/// The category's two counts and where they were read.
+struct CountsLoad {
+    int pages = -1;   ///< -1: unreadable
+    int entries = -1; ///< -1: unreadable
+    ListingSource source = ListingSource::Network;
+    platform::DownloadResult download;
+    std::optional<long long> storedAt;
 };
 
 /// Created for one task on one thread and released at its end. Every construction makes the folder tree again
@@ -40,13 +84,19 @@ public:
     int queryPageCount() const;
     /// The number of entries of the category read from the index page's pager, or -1.
     int queryEntryCount() const;
+    /// Both counts from one download of the index page; from the stored copy of listing page 1 when the download
+    /// brings nothing. A count beyond any real category's (100,000 pages, 10,000,000 entries) counts as unreadable.
+    CountsLoad queryCounts() const;
     /// The address of listing page `page`: the index page for 1, ".../303/<page>.html" otherwise.
     Text pageAddress(int page) const;
     /// Downloads listing page `page`; empty on failure.
     ByteSet fetchPage(int page) const;
-    /// Downloads listing page `page`, stores it as its listing file and replaces the catalog with its entries.
-    /// Returns the number of entries; -1 when the page is empty after clean-up, -5 when no entry matched. On -1 and
-    /// -5 the catalog is left exactly as it was. An empty download leaves an earlier listing file as it was.
+    /// Downloads listing page `page` and extracts its entries. A page with entries replaces its listing file; one
+    /// without leaves the last good copy. When the download brings nothing, the entries come from the listing file
+    /// (left as it is), if it has any.
+    ListingLoad loadListing(int page) const;
+    /// `loadListing`, then the catalog's contents replaced with the entries. Returns the number of entries, or
+    /// `loadListing`'s code (-1, -5, -6) with the catalog left exactly as it was.
     int loadCatalog(int page, Catalog& catalog) const;
 
     /// Downloads the article at `address` and returns its cleaned text; the empty text when nothing could be
@@ -60,8 +110,9 @@ public:
     bool fetchArticleInto(const Text& address, CatalogEntry& entry) const;
     /// Makes sure every catalog entry has its article file, downloading only the missing ones, strictly one after
     /// the other. Returns how many entries have their file afterwards (a failed write is not counted); -1 for an
-    /// empty catalog. Stops early, without counting the rest, when the program is shutting down.
-    int loadPageArticles(Catalog& catalog) const;
+    /// empty catalog. Stops early, without counting the rest, when the program is shutting down or the catalog
+    /// holds another page's entries (it never writes into those).
+    int loadPageArticles(Catalog& catalog, const ArticleObserver& observer = {}) const;
     /// The article file text: title, date, author, body and disclaimer joined by CR LF, no final line break.
     Text composeFileText(const CatalogEntry& entry) const;
 
@@ -76,7 +127,8 @@ public:
 private:
     /// One download, then one turn of the window's pending events (on the window's thread only).
     ByteSet download(const Text& address) const;
-    int queryCount(const Text& pattern) const;
+    /// One download with the cause of a failure, likewise.
+    platform::DownloadResult fetchResult(const Text& address) const;
 
     SiteEnvironment environment;
     platform::Path categoryPath; // built once: every article file lies in it

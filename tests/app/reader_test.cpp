@@ -81,7 +81,8 @@ TEST_F(ReaderWindow, ChoosingAPageListsItAndLoadsEveryArticle)
     window.clearLog();
     choosePage(2);
     const auto articles = sample.site.articlesOfPage(2);
-    std::vector<std::string> expected{"clear article", "clear entry"};
+    // While the listing loads, the page and entry lists take no choice.
+    std::vector<std::string> expected{"disable page", "disable entry", "clear article", "clear entry"};
     for (std::size_t i = 0; i < articles.size(); ++i) {
         const std::string number = std::to_string(i + 1);
         expected.push_back("add article " + utf8(articles[i].title) + " " + number);
@@ -93,7 +94,7 @@ TEST_F(ReaderWindow, ChoosingAPageListsItAndLoadsEveryArticle)
                              "enable article", "text 恭喜您：本頁所有文章加載完畢！"})
         expected.push_back(line);
     EXPECT_EQ(window.log(), expected);
-    EXPECT_EQ(workersStarted, 1);
+    EXPECT_EQ(workersStarted, 2); // the counts, then the listing with its page worker
     EXPECT_EQ(sample.articleRequests(), 20);
     EXPECT_EQ(window.selectionIndex(Control::ArticleList), -1);
     EXPECT_EQ(window.selectionIndex(Control::EntryList), -1);
@@ -101,7 +102,7 @@ TEST_F(ReaderWindow, ChoosingAPageListsItAndLoadsEveryArticle)
     // Page 3, then page 2 again: the second visit of page 2 downloads nothing.
     choosePage(3);
     choosePage(2);
-    EXPECT_EQ(workersStarted, 3);
+    EXPECT_EQ(workersStarted, 4);
     EXPECT_EQ(sample.articleRequests(), 38);
     EXPECT_EQ(window.itemCount(Control::ArticleList), 20);
 }
@@ -112,14 +113,21 @@ TEST_F(ReaderWindow, FailedOrBlockedPageChoiceChangesNothing)
     choosePage(1);
     window.clearLog();
     const auto before = catalog.entries();
+    const int workersBefore = workersStarted;
 
+    // A page without entries, and a page that cannot be downloaded and was never saved: the two lists are enabled
+    // again and nothing else changes; no page worker runs.
     sample.server.setPage("/303/3.html", gbk("<html>維護中</html>"));
     choosePage(3);
     sample.server.setStatus("/303/2.html", 503);
     choosePage(2);
-    EXPECT_TRUE(window.log().empty());
-    EXPECT_EQ(workersStarted, 1);
+    const std::vector<std::string> blockedThenBack{"disable page", "disable entry", "enable page", "enable entry"};
+    std::vector<std::string> expected = blockedThenBack;
+    expected.insert(expected.end(), blockedThenBack.begin(), blockedThenBack.end());
+    EXPECT_EQ(window.log(), expected);
+    EXPECT_EQ(workersStarted, workersBefore + 2);
     EXPECT_EQ(catalog.entries(), before);
+    EXPECT_EQ(window.text(), gbk("恭喜您：本頁所有文章加載完畢！"));
 
     window.setDisabled(Control::PageList, true);
     window.clearLog();
@@ -148,7 +156,8 @@ TEST_F(ReaderWindow, ChoosingAnEntryShowsItAndMovesTheOtherList)
     ASSERT_EQ(window.log().size(), 2u);
     EXPECT_TRUE(window.log()[0].starts_with("text " + utf8(articles[2].title) + "\r\n"));
     EXPECT_EQ(window.log()[1], "select article 2");
-    EXPECT_EQ(workersStarted, 3);
+    // The counts, the listing and its page worker, and the two article workers.
+    EXPECT_EQ(workersStarted, 4);
     // All stored by the page worker: showing them downloaded nothing more.
     EXPECT_EQ(sample.articleRequests(), 20);
 
@@ -156,7 +165,7 @@ TEST_F(ReaderWindow, ChoosingAnEntryShowsItAndMovesTheOtherList)
     window.clearLog();
     onEntrySelected(reader);
     EXPECT_TRUE(window.log().empty());
-    EXPECT_EQ(workersStarted, 3);
+    EXPECT_EQ(workersStarted, 4);
 }
 
 TEST_F(ReaderWindow, EntriesBeforeAnyPageWasChosen)

@@ -35,7 +35,13 @@ struct WindowFixture : ::testing::Test {
                             [this] { onArticleSelected(reader); }});
         window.show();
         onWindowCreated(reader);
+        // The counts arrive from a worker.
+        waitFor([this] {
+            return window.port().itemCount(Control::PageList) > 0 && window.port().itemCount(Control::EntryList) > 0;
+        });
     }
+
+    ~WindowFixture() { platform::waitForDetachedThreads(std::chrono::seconds(5)); }
 
     // Processes events until `done` holds or five seconds pass.
     template <typename Condition>
@@ -103,6 +109,8 @@ TEST_F(MainWindow, ControlsFollowTheDefinition)
     EXPECT_EQ(window.view("组合框1頁序").selection, -1);
     EXPECT_EQ(window.view("组合框1條序").items.size(), 58u);
     EXPECT_TRUE(window.view("编辑框1").readOnly);
+    // The controls have fixed places: the window keeps its size.
+    EXPECT_FALSE(window.isResizable());
 }
 
 TEST_F(MainWindow, ReadingFlowEndToEnd)
@@ -115,6 +123,10 @@ TEST_F(MainWindow, ReadingFlowEndToEnd)
     ASSERT_EQ(articles.items.size(), 20u);
     EXPECT_EQ(articles.items[0], testing_support::utf8(sample.site.articlesOfPage(1)[0].title));
     EXPECT_TRUE(articles.enabled);
+    // Every article is stored now, and its box says so; a click does not change a box.
+    EXPECT_EQ(articles.itemChecked, std::vector<bool>(20, true));
+    EXPECT_EQ(articles.itemCheckable, std::vector<bool>(20, true));
+    EXPECT_EQ(articles.itemUserCheckable, std::vector<bool>(20, false));
     EXPECT_EQ(window.view("编辑框1").text, "恭喜您：本頁所有文章加載完畢！");
     EXPECT_EQ(sample.articleRequests(), 20);
 

@@ -16,7 +16,7 @@ namespace {
 
 SiteEnvironment environmentServing(const platform::LocalServer& server, const ScratchFolder& store)
 {
-    return {testing_support::quickDownload, store.path(), server.baseAddress()};
+    return {testing_support::quickDownload, store.path(), server.baseAddress(), testing_support::quickFetch};
 }
 
 // A listing page with the given items between realistic mark-up.
@@ -151,7 +151,7 @@ TEST(SiteAccessorLoadCatalog, ItemsJoinedOnOneLineStaySeparateEntries)
     EXPECT_EQ(catalog.entryCopy(2).title, gbk("第二篇"));
 }
 
-TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheListingFile)
+TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheLastGoodListingFile)
 {
     platform::LocalServer server;
     ScratchFolder store;
@@ -164,20 +164,82 @@ TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheListingFile)
     catalog.replace(1, completed);
     const ByteSet firstListing = platform::readWholeFile(site.listingFilePath(2)).value();
 
-    server.removePage("/303/2.html");
-    EXPECT_EQ(site.loadCatalog(2, catalog), -1);
-    EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), firstListing);
-
+    // Pages that arrive without entries change nothing: not the catalog, not the last good copy.
     server.setPage("/303/2.html", "\r\n\t\r\n");
     EXPECT_EQ(site.loadCatalog(2, catalog), -1);
     server.setPage("/303/2.html", "\r\n");
     EXPECT_EQ(site.loadCatalog(2, catalog), -5);
     server.setPage("/303/2.html", gbk("<html>改版后的页面</html>"));
-    EXPECT_EQ(site.loadCatalog(2, catalog), -5);
-    // The listing file holds the last page that downloaded content.
-    EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), gbk("<html>改版后的页面</html>"));
+    const ListingLoad changed = site.loadListing(2);
+    EXPECT_EQ(changed.result, -5);
+    EXPECT_FALSE(changed.notGbk);
+    // String "<html>" in UTF-16: a NUL byte after every letter.
+    server.setPage("/303/2.html", std::string("<\0h\0t\0m\0l\0>\0", 12));
+    EXPECT_TRUE(site.loadListing(2).notGbk);
+    EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), firstListing);
     ASSERT_EQ(catalog.count(), 1);
     EXPECT_EQ(catalog.entryCopy(1), completed);
+
+    // A download that brings nothing reads the saved copy, and leaves it as it is.
+    server.removePage("/303/2.html");
+    const ListingLoad offline = site.loadListing(2);
+    ASSERT_EQ(offline.result, 1);
+    EXPECT_EQ(offline.source, ListingSource::Stored);
+    EXPECT_EQ(offline.download.reason, "HTTP 404 Not Found");
+    EXPECT_TRUE(offline.storedAt.has_value());
+    EXPECT_EQ(offline.entries[0].title, gbk("第一篇"));
+    EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), firstListing);
+
+    // A damaged copy is used only if it still yields entries.
+    ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(2), firstListing.substr(0, firstListing.size() / 3)));
+    EXPECT_EQ(site.loadCatalog(2, catalog), -1);
+    EXPECT_EQ(catalog.entryCopy(1), completed);
+    ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(2), ""));
+    EXPECT_EQ(site.loadListing(2).result, -1);
+}
+
+TEST(SiteAccessorCounts, OneDownloadGivesBothCountsAndTheSavedIndexServesOffline)
+{
+    SampleServer sample;
+    const SiteAccessor site(sample.environment());
+    const CountsLoad online = site.queryCounts();
+    EXPECT_EQ(online.pages, 3);
+    EXPECT_EQ(online.entries, 58);
+    EXPECT_EQ(online.source, ListingSource::Network);
+    EXPECT_EQ(sample.server.requestCount("/303/index.html"), 1);
+
+    // Without a saved page 1, an unreachable index page gives no counts; with one, the counts come from it.
+    sample.server.setStatus("/303/index.html", 503);
+    EXPECT_EQ(site.queryCounts().pages, -1);
+    for (const sample::SamplePage& page : sample.site.pages())
+        if (page.path == "/303/index.html")
+            sample.server.setPage(page.path, page.bytes);
+    Catalog catalog;
+    ASSERT_GT(site.loadCatalog(1, catalog), 0);
+    sample.server.setStatus("/303/index.html", 503);
+    const CountsLoad offline = site.queryCounts();
+    EXPECT_EQ(offline.pages, 3);
+    EXPECT_EQ(offline.entries, 58);
+    EXPECT_EQ(offline.source, ListingSource::Stored);
+    EXPECT_EQ(offline.download.reason, "HTTP 503 Service Unavailable");
+}
+
+TEST(SiteAccessorCounts, CountsBeyondAnyRealCategoryAreUnreadable)
+{
+    platform::LocalServer server;
+    ScratchFolder store;
+    const SiteAccessor site(environmentServing(server, store));
+    server.setPage("/303/index.html",
+                   gbk("xx<a href=\"/303/2.html\">2147483647</a> <a href=\"/303/2.html\" class=\"a1\">下一页</a> "
+                       "<a class=\"a1\">10000001条</a> <a href=\"/303/index.html\" class=\"a1\">上一页</a>"));
+    const CountsLoad counts = site.queryCounts();
+    EXPECT_EQ(counts.pages, -1);
+    EXPECT_EQ(counts.entries, -1);
+    server.setPage("/303/index.html",
+                   gbk("xx<a href=\"/303/2.html\">100000</a> <a href=\"/303/2.html\" class=\"a1\">下一页</a> "
+                       "<a class=\"a1\">10000000条</a> <a href=\"/303/index.html\" class=\"a1\">上一页</a>"));
+    EXPECT_EQ(site.queryCounts().pages, 100000);
+    EXPECT_EQ(site.queryCounts().entries, 10000000);
 }
 
 TEST(SiteAddress, LinksResolveAgainstTheIndexPage)

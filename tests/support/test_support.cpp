@@ -70,6 +70,11 @@ ByteSet quickDownload(const Text& address)
     return platform::fetch(address, shortLimits()).body;
 }
 
+platform::DownloadResult quickFetch(const Text& address)
+{
+    return platform::fetch(address, shortLimits());
+}
+
 SampleServer::SampleServer() : site(server.baseAddress())
 {
     site.serveOn(server);
@@ -77,7 +82,7 @@ SampleServer::SampleServer() : site(server.baseAddress())
 
 SiteEnvironment SampleServer::environment() const
 {
-    return {quickDownload, store.path(), server.baseAddress()};
+    return {quickDownload, store.path(), server.baseAddress(), quickFetch};
 }
 
 int SampleServer::articleRequests() const
@@ -152,6 +157,16 @@ void FakeWindow::replaceText(const Text& text)
 {
     record("text " + utf8(text));
     WindowModel::replaceText(text);
+}
+
+bool FakeWindow::replaceTextIf(const Text& text, const std::function<bool()>& stillWanted)
+{
+    // Logged only when it replaced, in the order of the replacements.
+    std::lock_guard lock(logMutex);
+    if (!WindowModel::replaceTextIf(text, stillWanted))
+        return false;
+    lines.push_back("text " + utf8(text));
+    return true;
 }
 
 void FakeWindow::appendText(const Text& text)

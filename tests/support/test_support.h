@@ -38,6 +38,7 @@ private:
 /// Downloads with short time-outs, so fault tests end quickly.
 platform::DownloadLimits shortLimits();
 ByteSet quickDownload(const Text& address);
+platform::DownloadResult quickFetch(const Text& address);
 
 /// The sample site served on 127.0.0.1, with a scratch store and an environment pointing at both.
 class SampleServer {
@@ -60,6 +61,7 @@ public:
     void setSelectionIndex(platform::Control list, int index) override;
     void setDisabled(platform::Control control, bool disabled) override;
     void replaceText(const Text& text) override;
+    bool replaceTextIf(const Text& text, const std::function<bool()>& stillWanted) override;
     void appendText(const Text& text) override;
     /// Selects as the user would (no handler runs here; tests call the handler themselves).
     void userSelects(platform::Control list, int index) { recordUserSelection(list, index); }
