@@ -81,21 +81,21 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     if (command == "counts") {
         if (operands != 0)
             return usageError(err, "counts takes no operands");
-        return finish(runCounts(SiteAccessor(commandEnvironment)), line, out, err);
+        return finish(runCounts(SiteAccessor(commandEnvironment), err), line, out, err);
     }
     if (command == "page") {
         const auto page = operands == 1 ? positiveNumber(words[1]) : std::nullopt;
         if (!page)
             return usageError(err, "page takes one page number, a positive whole number");
         platform::stopOnInterrupt();
-        return finish(runPage(SiteAccessor(commandEnvironment), *page), line, out, err);
+        return finish(runPage(SiteAccessor(commandEnvironment), *page, err), line, out, err);
     }
     if (command == "show") {
         const auto page = operands == 2 ? positiveNumber(words[1]) : std::nullopt;
         const auto number = operands == 2 ? positiveNumber(words[2]) : std::nullopt;
         if (!page || !number)
             return usageError(err, "show takes a page number and an entry number, both positive whole numbers");
-        return finish(runShow(SiteAccessor(commandEnvironment), *page, *number), line, out, err);
+        return finish(runShow(SiteAccessor(commandEnvironment), *page, *number, err), line, out, err);
     }
     if (command == "archive") {
         int from = 1;

@@ -58,7 +58,7 @@ TEST_F(Command, CountsPrintsBothNumbers)
     Output output = run({"counts"});
     EXPECT_EQ(output.code, 0);
     EXPECT_EQ(output.out, "pages: 3\nentries: 58\n");
-    EXPECT_EQ(run({"counts"}, true).out, "{\"pages\":3,\"entries\":58}\n");
+    EXPECT_EQ(run({"counts"}, true).out, "{\"pages\":3,\"entries\":58,\"source\":\"network\"}\n");
     sample.server.setStatus("/303/index.html", 404);
     output = run({"counts"});
     EXPECT_EQ(output.code, 3);
@@ -72,7 +72,7 @@ TEST_F(Command, PageStoresEveryArticleAndListsThem)
     const auto articles = sample.site.articlesOfPage(2);
     std::string expected;
     for (std::size_t i = 0; i < articles.size(); ++i)
-        expected += std::to_string(i + 1) + "\t" + articles[i].date + "\t" + utf8(articles[i].title) + "\tstored\n";
+        expected += std::to_string(i + 1) + "\t" + articles[i].date + "\t" + utf8(articles[i].title) + "\tdownloaded\n";
     EXPECT_EQ(output.out, expected);
     EXPECT_EQ(sample.articleRequests(), 20);
 
@@ -134,7 +134,7 @@ TEST_F(Command, PassingFailuresAreRetriedAndNotFoundIsNot)
     EXPECT_EQ(sample.server.requestCount(articles[0].path), 3);
     EXPECT_EQ(sample.server.requestCount(articles[1].path), 2);
     EXPECT_EQ(sample.server.requestCount(articles[2].path), 1);
-    EXPECT_NE(output.out.find("\t" + utf8(articles[0].title) + "\tstored\n"), std::string::npos);
+    EXPECT_NE(output.out.find("\t" + utf8(articles[0].title) + "\tdownloaded\n"), std::string::npos);
     EXPECT_NE(output.out.find("\t" + utf8(articles[2].title) + "\tfailed\n"), std::string::npos);
 
     // Without retries a passing failure is a failure.

@@ -1,9 +1,15 @@
 // The handlers and the page worker with a recording window, against the sample site.
 #include "app/reader.h"
 
+#include "platform/threads.h"
+#include "site/listing.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
 
 using platform::Control;
 using testing_support::FakeWindow;
@@ -180,4 +186,136 @@ TEST_F(ReaderWindow, EntriesBeforeAnyPageWasChosen)
     onEntrySelected(reader);
     EXPECT_EQ(window.log(), std::vector<std::string>{"select article 2"});
     EXPECT_EQ(window.selectionIndex(Control::ArticleList), -1);
+}
+
+namespace {
+
+// The sample page at `path`, as served.
+ByteSet servedPage(const SampleServer& sample, const std::string& path)
+{
+    for (const sample::SamplePage& page : sample.site.pages())
+        if (page.path == path)
+            return page.bytes;
+    return {};
+}
+
+// Answers `path` with its sample page after `delay`.
+void answerLate(SampleServer& sample, const std::string& path, std::chrono::milliseconds delay)
+{
+    const ByteSet page = servedPage(sample, path);
+    sample.server.setStreamedRoute(path, {delay, page.size(), [page](std::size_t offset, std::string& piece) {
+                                              piece = page.substr(offset);
+                                              return true;
+                                          }});
+}
+
+std::vector<bool> checkMarks(const FakeWindow& window)
+{
+    std::vector<bool> marks;
+    for (int i = 0; i < window.itemCount(Control::ArticleList); ++i)
+        marks.push_back(window.isItemChecked(Control::ArticleList, i));
+    return marks;
+}
+
+} // namespace
+
+TEST_F(ReaderWindow, WithTheSiteGoneTheSavedListsAndArticlesServeWithTheNoticeOnce)
+{
+    onWindowCreated(reader);
+    choosePage(1);
+    // The site is gone: nothing listens at its address any more.
+    SiteEnvironment offline = sample.environment();
+    offline.siteAddress = "http://127.0.0.1:1";
+    FakeWindow window2;
+    Catalog catalog2;
+    Reader gone{window2, catalog2, offline, [](std::function<void()> work) { work(); }};
+    onWindowCreated(gone);
+    EXPECT_EQ(window2.itemCount(Control::PageList), 3);
+    EXPECT_EQ(window2.itemCount(Control::EntryList), 58);
+    EXPECT_EQ(window2.text(), gbk("網站暫時無法連接，現顯示本機保存的目錄"));
+
+    window2.userSelects(Control::PageList, 0);
+    onPageSelected(gone);
+    ASSERT_EQ(window2.itemCount(Control::ArticleList), 20);
+    EXPECT_EQ(checkMarks(window2), std::vector<bool>(20, true));
+    // Shown once: the page's completion message stands alone.
+    EXPECT_EQ(window2.text(), gbk("恭喜您：本頁所有文章加載完畢！"));
+    window2.userSelects(Control::ArticleList, 2);
+    onArticleSelected(gone);
+    EXPECT_TRUE(window2.text().starts_with(sample.site.articlesOfPage(1)[2].title + "\r\n"));
+
+    // A page never saved cannot be listed.
+    window2.userSelects(Control::PageList, 1);
+    onPageSelected(gone);
+    EXPECT_EQ(window2.itemText(Control::ArticleList, 0), sample.site.articlesOfPage(1)[0].title);
+    EXPECT_FALSE(window2.isDisabled(Control::PageList));
+}
+
+TEST_F(ReaderWindow, CheckMarksShowExactlyTheStoredArticles)
+{
+    onWindowCreated(reader);
+    const auto articles = sample.site.articlesOfPage(2);
+    const SiteAccessor site(sample.environment());
+    // One stored before, two that fail.
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(articles[5].title), "stored before"));
+    sample.server.setStatus(articles[1].path, 404);
+    sample.server.setStatus(articles[7].path, 500);
+    choosePage(2);
+    std::vector<bool> expected(20, true);
+    expected[1] = expected[7] = false;
+    EXPECT_EQ(checkMarks(window), expected);
+    for (std::size_t i = 0; i < articles.size(); ++i)
+        EXPECT_EQ(platform::exists(site.articleFilePath(articles[i].title)), expected[i]) << i;
+
+    // The article worker stores and marks one that failed before.
+    sample.server.setPage(articles[1].path, servedPage(sample, articles[1].path));
+    window.userSelects(Control::ArticleList, 1);
+    onArticleSelected(reader);
+    EXPECT_TRUE(window.isItemChecked(Control::ArticleList, 1));
+    EXPECT_FALSE(window.isItemChecked(Control::ArticleList, 7));
+}
+
+// A slow download chosen first and a stored article chosen second: the stored one stays shown.
+TEST(ReaderRace, ALaterArticleChoiceWinsOverASlowerEarlierOne)
+{
+    SampleServer sample;
+    FakeWindow window;
+    Catalog catalog;
+    Reader reader{window, catalog, sample.environment(),
+                  [](std::function<void()> work) { platform::startDetached(std::move(work)); }};
+    const auto articles = sample.site.articlesOfPage(1);
+    loadChosenPage(reader, 1);
+    const SiteAccessor site(sample.environment());
+    std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[4].title)));
+    answerLate(sample, articles[4].path, std::chrono::milliseconds(400));
+
+    window.userSelects(Control::ArticleList, 4);
+    onArticleSelected(reader);
+    window.userSelects(Control::ArticleList, 2);
+    onArticleSelected(reader);
+    ASSERT_TRUE(platform::waitForDetachedThreads(std::chrono::seconds(5)));
+    EXPECT_TRUE(window.text().starts_with(articles[2].title + "\r\n"));
+    // The slow one was still stored and marked.
+    EXPECT_TRUE(platform::exists(site.articleFilePath(articles[4].title)));
+    EXPECT_TRUE(window.isItemChecked(Control::ArticleList, 4));
+}
+
+// A page worker of page 1 still downloading when the catalog is rebuilt with page 2 writes nothing into it.
+TEST(ReaderRace, AnEarlierPagesWorkerNeverWritesIntoALaterPagesCatalog)
+{
+    SampleServer sample;
+    const SiteAccessor site(sample.environment());
+    Catalog catalog;
+    ASSERT_GT(site.loadCatalog(1, catalog), 0);
+    answerLate(sample, sample.site.articlesOfPage(1)[0].path, std::chrono::milliseconds(400));
+    std::thread worker([&] { site.loadPageArticles(catalog); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::vector<CatalogEntry> page2;
+    ASSERT_GT(site::extractListingEntries(servedPage(sample, "/303/2.html"), page2), 0);
+    catalog.replaceAll(page2);
+    worker.join();
+    EXPECT_EQ(catalog.entries(), page2);
+    // Its first article was still stored; the rest of page 1 was left for its next load.
+    EXPECT_TRUE(platform::exists(site.articleFilePath(sample.site.articlesOfPage(1)[0].title)));
+    EXPECT_FALSE(platform::exists(site.articleFilePath(sample.site.articlesOfPage(1)[1].title)));
 }

@@ -25,12 +25,14 @@ ArchivePage summarise(const PageResult& loaded)
 {
     ArchivePage page;
     page.page = loaded.page;
-    page.loaded = loaded.loaded;
+    page.loaded = loaded.loaded();
+    page.source = loaded.origin.source;
     page.entries = static_cast<int>(loaded.entries.size());
     for (const PageEntry& entry : loaded.entries) {
-        page.storedBefore += entry.storedBefore;
-        page.downloaded += entry.stored && !entry.storedBefore;
-        page.failed += !entry.stored;
+        page.storedBefore += entry.state == EntryState::Stored;
+        page.downloaded += entry.state == EntryState::Downloaded;
+        page.failed += entry.state == EntryState::Failed;
+        page.skipped += entry.state == EntryState::Skipped;
     }
     return page;
 }
@@ -47,6 +49,7 @@ ArchivePage ArchiveResult::totals() const
         sum.storedBefore += page.storedBefore;
         sum.downloaded += page.downloaded;
         sum.failed += page.failed;
+        sum.skipped += page.skipped;
     }
     return sum;
 }
@@ -84,7 +87,7 @@ ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDow
         downloads.setOnDownload(progress);
 
     for (int page = from; page <= result.to && !platform::shutdownRequested(); ++page) {
-        result.pages.push_back(summarise(loadPage(site, page)));
+        result.pages.push_back(summarise(loadPage(site, page, err)));
         const ArchivePage& done = result.pages.back();
         if (live)
             progress();

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace commands {
@@ -21,30 +22,51 @@ enum Exit : int {
     ExitInterrupted = 130, ///< stopped by Ctrl-C or SIGTERM
 };
 
+/// Where a listing came from, and why from there.
+struct ListingOrigin {
+    ListingSource source = ListingSource::Network;
+    std::string reason;                ///< why the download brought nothing; empty when it arrived
+    std::optional<long long> storedAt; ///< when the saved copy that was read was saved
+};
+
 struct CountsResult {
     int pages = -1;   ///< -1: unreadable
     int entries = -1;
+    ListingOrigin origin;
 };
 
-/// One entry of a listing page and whether its article file exists before and after the page's articles loaded.
+/// What became of one entry's article.
+enum class EntryState {
+    Downloaded, ///< downloaded and stored now
+    Stored,     ///< stored already
+    Failed,
+    Skipped,    ///< not attempted: the command was stopped before its turn
+};
+
+/// One entry of a listing page and what became of its article.
 struct PageEntry {
     int number = 0;
     CatalogEntry entry;
-    bool storedBefore = false;
-    bool stored = false;
+    EntryState state = EntryState::Skipped;
 };
 
 struct PageResult {
     int page = 0;
-    bool loaded = false; ///< false: the listing page could not be loaded
+    int listing = -1;      ///< the listing's code: the number of entries, or -1, -5, -6 (see ListingLoad)
+    bool notGbk = false;   ///< the page arrived but is not GBK text
+    ListingOrigin origin;
     std::vector<PageEntry> entries;
     bool interrupted = false;
+
+    bool loaded() const { return listing > 0; }
 };
 
 struct ShowResult {
     int page = 0;
     int number = 0;
-    bool listingLoaded = false;
+    int listing = -1;
+    bool notGbk = false;
+    ListingOrigin origin;
     bool shown = false;
     Text title;
     Text content; ///< the article file's text
@@ -54,10 +76,12 @@ struct ShowResult {
 struct ArchivePage {
     int page = 0;
     bool loaded = false;
+    ListingSource source = ListingSource::Network;
     int entries = 0;
     int storedBefore = 0;
     int downloaded = 0;
     int failed = 0;
+    int skipped = 0;
 };
 
 struct ArchiveResult {
@@ -73,16 +97,20 @@ struct ArchiveResult {
     ArchivePage totals() const;
 };
 
-/// Loads listing page `page` and obtains every article as the page worker does.
-PageResult loadPage(const SiteAccessor& site, int page);
+/// Loads listing page `page` (from its saved copy when the site brings nothing) and obtains every article as the
+/// page worker does. Says on `err` when the saved copy was used.
+PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err);
 
-CountsResult runCounts(const SiteAccessor& site);
-PageResult runPage(const SiteAccessor& site, int page);
-ShowResult runShow(const SiteAccessor& site, int page, int number);
+CountsResult runCounts(const SiteAccessor& site, std::FILE* err);
+PageResult runPage(const SiteAccessor& site, int page, std::FILE* err);
+ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* err);
 /// Loads pages `from` to `to` (to the page count when not given), reporting each page on `err` as it goes: a live
 /// line on a terminal (`live`), else one line per page.
 ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDownloader& downloads, int from,
                          std::optional<int> to, bool live, std::FILE* err);
+
+/// Tells on `err` that the site brought nothing and listing page `page`'s saved copy serves instead.
+void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err);
 
 int exitCode(const CountsResult& result);
 int exitCode(const PageResult& result);

@@ -1,11 +1,25 @@
 // counts: the category's page and entry counts.
 #include "app/commands/commands.h"
 
+#include "platform/file_system.h"
+
 namespace commands {
 
-CountsResult runCounts(const SiteAccessor& site)
+void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
 {
-    return {site.queryPageCount(), site.queryEntryCount()};
+    if (origin.source != ListingSource::Stored)
+        return;
+    const std::string saved = origin.storedAt ? " as saved " + platform::localTimeText(*origin.storedAt) : "";
+    std::fprintf(err, "varnholt: site unreachable (%s); using listing page %d%s\n", origin.reason.c_str(), page,
+                 saved.c_str());
+}
+
+CountsResult runCounts(const SiteAccessor& site, std::FILE* err)
+{
+    const CountsLoad counts = site.queryCounts();
+    CountsResult result{counts.pages, counts.entries, {counts.source, counts.download.reason, counts.storedAt}};
+    reportStoredListing(result.origin, 1, err);
+    return result;
 }
 
 int exitCode(const CountsResult& result)

@@ -34,16 +34,36 @@ void printLine(const platform::Json& json, std::FILE* out)
     std::fprintf(out, "%s\n", json.dump().c_str());
 }
 
+const char* sourceWord(ListingSource source)
+{
+    return source == ListingSource::Stored ? "stored" : "network";
+}
+
+// Why listing page `page` gave no entries.
+void reportUnloadedListing(int page, int listing, bool notGbk, const ListingOrigin& origin, std::FILE* err)
+{
+    std::string why;
+    if (!origin.reason.empty())
+        why = origin.reason + ", and no saved copy with entries";
+    else if (notGbk)
+        why = "the page is not GBK text";
+    else if (listing == -6)
+        why = "the page is too complex to search";
+    else
+        why = "the page holds no entries";
+    std::fprintf(err, "varnholt: listing page %d could not be loaded: %s\n", page, why.c_str());
+}
+
 void reportProblems(const PageResult& result, std::FILE* err)
 {
-    if (!result.loaded)
-        std::fprintf(err, "varnholt: listing page %d could not be loaded\n", result.page);
+    if (!result.loaded())
+        reportUnloadedListing(result.page, result.listing, result.notGbk, result.origin, err);
 }
 
 void reportProblems(const ShowResult& result, std::FILE* err)
 {
-    if (!result.listingLoaded)
-        std::fprintf(err, "varnholt: listing page %d could not be loaded\n", result.page);
+    if (result.listing <= 0)
+        reportUnloadedListing(result.page, result.listing, result.notGbk, result.origin, err);
     if (!result.shown)
         std::fprintf(err, "%s\n", utf8(articles::failureMessage()).c_str());
 }
@@ -56,14 +76,21 @@ void reportProblems(const ArchiveResult& result, std::FILE* err)
     }
     const ArchivePage sum = result.totals();
     std::fprintf(err,
-                 "%s: pages %zu, entries %d, stored before %d, downloaded now %d, failed %d, bytes %lld, seconds %.1f\n",
+                 "%s: pages %zu, entries %d, stored before %d, downloaded now %d, failed %d, not attempted %d, "
+                 "bytes %lld, seconds %.1f\n",
                  result.interrupted ? "interrupted" : "done", result.pages.size(), sum.entries, sum.storedBefore,
-                 sum.downloaded, sum.failed, result.bytes, result.seconds);
+                 sum.downloaded, sum.failed, sum.skipped, result.bytes, result.seconds);
 }
 
 const char* stateWord(const PageEntry& entry)
 {
-    return entry.stored ? "stored" : "failed";
+    switch (entry.state) {
+    case EntryState::Downloaded: return "downloaded";
+    case EntryState::Stored: return "stored";
+    case EntryState::Failed: return "failed";
+    case EntryState::Skipped: return "skipped";
+    }
+    return "";
 }
 
 } // namespace
@@ -75,7 +102,11 @@ void printText(const CountsResult& result, std::FILE* out, std::FILE*)
 
 void printJson(const CountsResult& result, std::FILE* out, std::FILE*)
 {
-    printLine(platform::Json::object().set("pages", result.pages).set("entries", result.entries), out);
+    printLine(platform::Json::object()
+                  .set("pages", result.pages)
+                  .set("entries", result.entries)
+                  .set("source", sourceWord(result.origin.source)),
+              out);
 }
 
 void printText(const PageResult& result, std::FILE* out, std::FILE* err)
@@ -89,7 +120,7 @@ void printText(const PageResult& result, std::FILE* out, std::FILE* err)
 void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
 {
     reportProblems(result, err);
-    if (!result.loaded)
+    if (!result.loaded())
         return;
     platform::Json entries = platform::Json::array();
     for (const PageEntry& entry : result.entries)
@@ -99,7 +130,11 @@ void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
                         .set("title", utf8(entry.entry.title))
                         .set("href", utf8(entry.entry.href))
                         .set("state", stateWord(entry)));
-    printLine(platform::Json::object().set("page", result.page).set("entries", std::move(entries)), out);
+    printLine(platform::Json::object()
+                  .set("page", result.page)
+                  .set("source", sourceWord(result.origin.source))
+                  .set("entries", std::move(entries)),
+              out);
 }
 
 void printText(const ShowResult& result, std::FILE* out, std::FILE* err)
@@ -115,6 +150,7 @@ void printJson(const ShowResult& result, std::FILE* out, std::FILE* err)
     if (result.shown)
         printLine(platform::Json::object()
                       .set("page", result.page)
+                      .set("source", sourceWord(result.origin.source))
                       .set("number", result.number)
                       .set("title", utf8(result.title))
                       .set("text", displayText(result.content)),
@@ -139,10 +175,12 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
         pages.add(platform::Json::object()
                       .set("page", page.page)
                       .set("loaded", page.loaded)
+                      .set("source", sourceWord(page.source))
                       .set("entries", page.entries)
                       .set("storedBefore", page.storedBefore)
                       .set("downloaded", page.downloaded)
-                      .set("failed", page.failed));
+                      .set("failed", page.failed)
+                      .set("notAttempted", page.skipped));
     }
     printLine(platform::Json::object()
                   .set("from", result.from)
@@ -153,6 +191,7 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
                   .set("storedBefore", sum.storedBefore)
                   .set("downloaded", sum.downloaded)
                   .set("failed", sum.failed)
+                  .set("notAttempted", sum.skipped)
                   .set("bytes", result.bytes)
                   .set("seconds", result.seconds)
                   .set("interrupted", result.interrupted)

@@ -5,15 +5,20 @@
 
 namespace commands {
 
-ShowResult runShow(const SiteAccessor& site, int page, int number)
+ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* err)
 {
     ShowResult result;
     result.page = page;
     result.number = number;
-    Catalog catalog;
-    if (site.loadCatalog(page, catalog) <= 0)
+    ListingLoad load = site.loadListing(page);
+    result.listing = load.result;
+    result.notGbk = load.notGbk;
+    result.origin = {load.source, load.download.reason, load.storedAt};
+    if (load.result <= 0)
         return result;
-    result.listingLoaded = true;
+    reportStoredListing(result.origin, page, err);
+    Catalog catalog;
+    catalog.replaceAll(std::move(load.entries));
     if (number <= catalog.count())
         result.title = catalog.entryCopy(number).title;
     const articles::ArticleOutcome outcome = articles::obtainArticle(site, catalog, number, {});
