@@ -77,4 +77,10 @@ print("\n### Start-up and memory\n")
 print("| measure | value |")
 print("|---|---:|")
 print(f"| process start to shown window with both counts (median of 15) | {startup['startup_ms_median']:.0f} ms |")
+print(f"| process start to shown window, site never answers (median of 15) | "
+      f"{startup['shown_black_hole_ms_median']:.0f} ms |")
+print(f"| process start to both counts from the saved index, site refused (median of 15) | "
+      f"{startup['startup_refused_stored_ms_median']:.0f} ms |")
+print(f"| `show 1 3` from the store, site refused, whole process (median of 15) | "
+      f"{startup['show_refused_stored_ms_median']:.0f} ms |")
 print(f"| resident memory after a page of twenty articles | {startup['resident_mib_after_page']:.1f} MiB |")

@@ -72,7 +72,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     platform::DownloadPolicy policy;
     policy.retries = line.retries;
     policy.delay = std::chrono::milliseconds(static_cast<long long>(line.delaySeconds * 1000));
-    auto downloads = std::make_shared<platform::PolicyDownloader>(policy);
+    auto downloads = std::make_shared<platform::PolicyDownloader>(policy, environment.fetch);
     SiteEnvironment commandEnvironment = environment;
     commandEnvironment.download = [downloads](const Text& address) { return (*downloads)(address); };
     commandEnvironment.fetch = [downloads](const Text& address) { return downloads->fetch(address); };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -35,6 +36,12 @@ struct CommandFixture : ::testing::Test {
 
     Output run(std::vector<std::string> arguments, bool json = false, int retries = 2)
     {
+        return runAt(sample.environment(), std::move(arguments), json, retries);
+    }
+
+    Output runAt(const SiteEnvironment& environment, std::vector<std::string> arguments, bool json = false,
+                 int retries = 2)
+    {
         platform::CommandLine line;
         line.arguments = std::move(arguments);
         line.json = json;
@@ -42,7 +49,7 @@ struct CommandFixture : ::testing::Test {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         Output output;
-        output.code = runCommand(line, sample.environment(), out, err);
+        output.code = runCommand(line, environment, out, err);
         output.out = readAll(out);
         output.err = readAll(err);
         return output;
@@ -154,4 +161,61 @@ TEST_F(Command, UsageErrorsExitTwoWithHelp)
         EXPECT_NE(output.err.find("Usage: varnholt"), std::string::npos);
     }
     EXPECT_EQ(sample.server.totalRequests(), 0);
+}
+
+// With a filled store, the commands read the saved listings when the site refuses connections or never answers.
+TEST_F(Command, WithTheSiteGoneTheSavedListingsServeAndSaySo)
+{
+    ASSERT_EQ(run({"archive"}).code, 0);
+    const auto articles = sample.site.articlesOfPage(2);
+    platform::LocalServer blackHole;
+    for (const char* path : {"/303/index.html", "/303/2.html", "/303/3.html"})
+        blackHole.setStreamedRoute(path, {std::chrono::seconds(5), 0, {}});
+    for (const std::string& site : {std::string("http://127.0.0.1:1"), blackHole.baseAddress()}) {
+        SCOPED_TRACE(site);
+        SiteEnvironment gone = sample.environment();
+        gone.siteAddress = site;
+        const std::string reason = site.ends_with(":1") ? "connection refused" : "timed out";
+
+        Output output = runAt(gone, {"counts"}, false, 0);
+        EXPECT_EQ(output.code, 0);
+        EXPECT_EQ(output.out, "pages: 3\nentries: 58\n");
+        EXPECT_TRUE(output.err.starts_with("varnholt: site unreachable (" + reason)) << output.err;
+        EXPECT_NE(output.err.find("); using listing page 1 as saved 20"), std::string::npos) << output.err;
+
+        output = runAt(gone, {"page", "2"}, true, 0);
+        EXPECT_EQ(output.code, 0);
+        EXPECT_NE(output.out.find("{\"page\":2,\"source\":\"stored\",\"entries\":[{\"number\":1,"), std::string::npos);
+        EXPECT_NE(output.out.find("\"title\":\"" + utf8(articles[19].title) + "\",\"href\":\"" +
+                                  utf8(articles[19].href) + "\",\"state\":\"stored\"}"),
+                  std::string::npos);
+        EXPECT_NE(output.err.find("using listing page 2 as saved"), std::string::npos);
+
+        output = runAt(gone, {"show", "2", "3"}, false, 0);
+        EXPECT_EQ(output.code, 0);
+        EXPECT_TRUE(output.out.starts_with(utf8(articles[2].title) + "\n")) << output.err;
+    }
+    // A listing never saved names the cause.
+    SiteEnvironment gone = sample.environment();
+    gone.siteAddress = "http://127.0.0.1:1";
+    const SiteAccessor site(sample.environment());
+    std::filesystem::remove(std::filesystem::path(site.listingFilePath(3)));
+    const Output output = runAt(gone, {"page", "3"}, false, 0);
+    EXPECT_EQ(output.code, 3);
+    EXPECT_EQ(output.err,
+              "varnholt: listing page 3 could not be loaded: connection refused, and no saved copy with entries\n");
+}
+
+TEST_F(Command, PageTellsWhatBecameOfEachEntry)
+{
+    const auto articles = sample.site.articlesOfPage(3);
+    const SiteAccessor site(sample.environment());
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(articles[0].title), "kept"));
+    sample.server.setStatus(articles[1].path, 404);
+    const Output output = run({"page", "3"});
+    EXPECT_EQ(output.code, 4);
+    EXPECT_NE(output.out.find("1\t" + articles[0].date + "\t" + utf8(articles[0].title) + "\tstored\n"),
+              std::string::npos);
+    EXPECT_NE(output.out.find("\t" + utf8(articles[1].title) + "\tfailed\n"), std::string::npos);
+    EXPECT_NE(output.out.find("\t" + utf8(articles[2].title) + "\tdownloaded\n"), std::string::npos);
 }
