@@ -6,6 +6,9 @@
 #include "app/store.h"
 #include "platform/console.h"
 #include "platform/download_policy.h"
+#include "platform/file_system.h"
+#include "platform/gbk_codec.h"
+#include "platform/http_client.h"
 #include "platform/threads.h"
 
 #include <charconv>
@@ -57,7 +60,13 @@ int finish(const Result& result, const platform::CommandLine& line, std::FILE* o
         printJson(result, out, err);
     else
         printText(result, out, err);
-    return exitCode(result);
+    // Output that did not arrive is a failure, not a success: a closed pipe, a full disk.
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(err, "varnholt: the output could not be written\n");
+        return ExitOutput;
+    }
+    const int code = exitCode(result);
+    return code == ExitInterrupted ? platform::interruptedExitCode() : code;
 }
 
 } // namespace
@@ -69,14 +78,22 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     const auto operands = words.size() - 1;
 
     // Every SiteAccessor of a command downloads through one policy: retries, pauses, and the byte count.
+    platform::setUserAgent(line.userAgent.empty() ? platform::defaultUserAgent() : line.userAgent);
     platform::DownloadPolicy policy;
     policy.retries = line.retries;
     policy.delay = std::chrono::milliseconds(static_cast<long long>(line.delaySeconds * 1000));
+    policy.randomDelay = line.randomDelay;
     auto downloads = std::make_shared<platform::PolicyDownloader>(policy, environment.fetch);
+    // Every download that fails, after its retries, says where and why.
+    downloads->setOnFailure([err](const Text& address, const platform::DownloadResult& result) {
+        std::fprintf(err, "varnholt: %s: %s\n", platform::gbk::toUtf8(address).c_str(), result.reason.c_str());
+    });
     SiteEnvironment commandEnvironment = environment;
     commandEnvironment.download = [downloads](const Text& address) { return (*downloads)(address); };
     commandEnvironment.fetch = [downloads](const Text& address) { return downloads->fetch(address); };
-    SiteAccessor(commandEnvironment).removeInterruptedWrites();
+    const SiteAccessor store(commandEnvironment);
+    store.removeInterruptedWrites();
+    const auto writable = [&] { return storeIsWritable(store, err); };
 
     if (command == "counts") {
         if (operands != 0)
@@ -87,6 +104,8 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
         const auto page = operands == 1 ? positiveNumber(words[1]) : std::nullopt;
         if (!page)
             return usageError(err, "page takes one page number, a positive whole number");
+        if (!writable())
+            return ExitStore;
         platform::stopOnInterrupt();
         return finish(runPage(SiteAccessor(commandEnvironment), *page, err), line, out, err);
     }
@@ -95,6 +114,8 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
         const auto number = operands == 2 ? positiveNumber(words[2]) : std::nullopt;
         if (!page || !number)
             return usageError(err, "show takes a page number and an entry number, both positive whole numbers");
+        if (!writable())
+            return ExitStore;
         return finish(runShow(SiteAccessor(commandEnvironment), *page, *number, err), line, out, err);
     }
     if (command == "archive") {
@@ -102,6 +123,8 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
         std::optional<int> to;
         if (operands > 1 || (operands == 1 && !parseRange(words[1], from, to)))
             return usageError(err, "archive takes an optional range FROM or FROM-TO of page numbers, FROM <= TO");
+        if (!writable())
+            return ExitStore;
         platform::stopOnInterrupt();
         const bool live = platform::standardErrorIsTerminal() && !line.json;
         return finish(runArchive(commandEnvironment, *downloads, from, to, live, err), line, out, err);

@@ -5,6 +5,7 @@
 #include "app/store.h"
 #include "app/window_definition.h"
 #include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/http_client.h"
 #include "platform/local_server.h"
 #include "platform/threads.h"
@@ -45,6 +46,7 @@ int runWindow(int argc, char** argv, const SiteEnvironment& environment)
 
 int main(int argc, char** argv)
 {
+    platform::ensureStandardStreams();
     platform::initProcess();
     const platform::CommandLine line = platform::parseCommandLine(argc, argv);
     if (!line.error.empty()) {
@@ -84,5 +86,10 @@ int main(int argc, char** argv)
 
     if (!line.arguments.empty())
         return runCommand(line, environment);
+    // A window that could store nothing would lose every article it shows: an explicit store must take files.
+    if (!line.store.empty() && !storeIsWritable(SiteAccessor(environment), stderr))
+        return 5;
+    if (!line.userAgent.empty())
+        platform::setUserAgent(line.userAgent);
     return runWindow(argc, argv, environment);
 }

@@ -121,7 +121,7 @@ void loadChosenPage(Reader& reader, int page)
         const int number = static_cast<int>(i) + 1;
         reader.window.addItem(Control::ArticleList, entries[i].title, number);
         reader.window.addItem(Control::EntryList, std::to_string(number), number);
-        if (platform::exists(site.articleFilePath(entries[i].title)))
+        if (platform::fileKind(site.articleFilePath(entries[i].title)) == platform::FileKind::Regular)
             reader.window.setItemChecked(Control::ArticleList, number - 1, true);
     }
     runPageWorker(reader, load.source == ListingSource::Stored);
@@ -136,9 +136,10 @@ void runPageWorker(Reader& reader, bool offlineNotice)
     reader.window.replaceText(messages::loadingFirstPart());
     reader.window.appendText(messages::loadingSecondPart());
     const std::uint64_t listed = reader.state->listedGeneration;
-    site.loadPageArticles(reader.catalog, [&](int number, const Text&, ArticleState state) {
-        if (state != ArticleState::Failed && reader.state->listedGeneration == listed)
-            reader.window.setItemChecked(Control::ArticleList, number - 1, true);
+    site.loadPageArticles(reader.catalog, [&](const ArticleReport& report) {
+        const bool stored = report.state == ArticleState::Stored || report.state == ArticleState::Downloaded;
+        if (stored && reader.state->listedGeneration == listed)
+            reader.window.setItemChecked(Control::ArticleList, report.number - 1, true);
     });
     reader.window.setDisabled(Control::PageList, false);
     reader.window.setDisabled(Control::EntryList, false);

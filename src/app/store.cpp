@@ -26,3 +26,15 @@ std::string describeDefaultStore()
     return platform::joinPath(platform::userDataDirectory(), "Marrowfen") +
            " (the program's folder is read-only; --store DIR to change)";
 }
+
+bool storeIsWritable(const SiteAccessor& site, std::FILE* err)
+{
+    for (const platform::Path& folder : {site.categoryFolder(), site.listingFolder()}) {
+        std::string error;
+        if (!platform::canWriteIn(folder, &error)) {
+            std::fprintf(err, "varnholt: cannot write the store: %s: %s\n", folder.c_str(), error.c_str());
+            return false;
+        }
+    }
+    return true;
+}

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "site/site_accessor.h"
+
+#include <cstdio>
 
 #include <string>
 
@@ -11,3 +14,7 @@ platform::Path chooseStoreRoot(const std::string& requested);
 
 /// One line for --help saying where the folder tree goes by default.
 std::string describeDefaultStore();
+
+/// Whether the folder tree exists and takes files; when not, says which folder and why on `err`. Checked before any
+/// download, so that nothing is downloaded for a store that cannot keep it.
+bool storeIsWritable(const SiteAccessor& site, std::FILE* err);

@@ -4,6 +4,8 @@
 #include "platform/file_system.h"
 #include "platform/gbk_codec.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 namespace articles {
@@ -34,37 +36,66 @@ std::size_t sequenceLength(unsigned char lead)
     return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
+// "~" and eight hex digits of the 64-bit FNV-1a hash of the title's bytes: a title the rule had to change keeps a
+// name of its own, which no other title, changed the same way, can share.
+std::string hashSuffix(const Text& title)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : title) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ull;
+    }
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "~%08x", static_cast<unsigned>(hash ^ (hash >> 32)));
+    return suffix;
+}
+
 } // namespace
 
 std::string articleFileName(const Text& title)
 {
     const std::string decoded = platform::gbk::toUtf8(title);
+    // Bytes that are not GBK decode to U+FFFD: the name no longer tells the title.
+    bool changed = platform::gbk::fromUtf8(decoded) != title;
     std::string name;
     name.reserve(decoded.size() + Extension.size());
     for (const char c : decoded) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F)
+        if (byte < 0x20 || byte == 0x7F) {
+            changed = true;
             continue;
-        if (const std::string_view wide = fullWidth(c); !wide.empty())
+        }
+        if (const std::string_view wide = fullWidth(c); !wide.empty()) {
             name += wide;
-        else
+            changed = true;
+        } else {
             name += c;
+        }
     }
-    if (name == "." || name == "..")
+    if (name == "." || name == "..") {
         name = name == "." ? "．" : "．．";
-    if (platform::isReservedFileName(name))
+        changed = true;
+    }
+    if (platform::isReservedFileName(name)) {
         name = "＿" + name;
-    // Shorten at a character boundary until the name with its extension fits.
-    if (name.size() + Extension.size() > MaxNameBytes) {
+        changed = true;
+    }
+    const std::size_t suffixBytes = hashSuffix(title).size();
+    changed = changed || name.size() + Extension.size() > MaxNameBytes;
+    // Shorten at a character boundary until the name with its suffix and extension fits.
+    const std::size_t room = MaxNameBytes - Extension.size() - (changed ? suffixBytes : 0);
+    if (name.size() > room) {
         std::size_t kept = 0;
         while (kept < name.size()) {
             const std::size_t next = kept + sequenceLength(static_cast<unsigned char>(name[kept]));
-            if (next + Extension.size() > MaxNameBytes)
+            if (next > room)
                 break;
             kept = next;
         }
         name.resize(kept);
     }
+    if (changed)
+        name += hashSuffix(title);
     name += Extension;
     return name;
 }

@@ -10,8 +10,10 @@ namespace articles {
 /// The article file's name for `title` (GBK), in the file system's encoding (UTF-8), ".txt" included. The title is
 /// decoded as GB18030 and changed only where it must be: \ / : * ? " < > | become their full-width forms, control
 /// characters are dropped, a name of only "." or ".." has its dots replaced by "．", and a name too long for
-/// 255 bytes with ".txt" is shortened at a character boundary. A title needing none of this keeps its exact name.
-/// The result never holds a path separator, so the file always lies in the category folder.
+/// 255 bytes with ".txt" is shortened at a character boundary. A title needing none of this keeps its exact name;
+/// one that needed any of it (or held bytes that are not GBK) gets "~" and eight hex digits of a hash of its bytes
+/// before ".txt", so that two different titles never meet in one file. The result never holds a path separator,
+/// so the file always lies in the category folder.
 std::string articleFileName(const Text& title);
 
 } // namespace articles

@@ -28,8 +28,14 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
         return outcome;
     }
     const platform::Path path = site.articleFilePath(working.title);
-    if (platform::exists(path)) {
-        outcome.content = platform::readWholeFile(path).value_or(ByteSet());
+    outcome.path = path;
+    const platform::FileKind kind = platform::fileKind(path);
+    if (kind == platform::FileKind::Other) {
+        outcome.kind = ArticleOutcome::Kind::NotAFile;
+        return outcome;
+    }
+    if (kind == platform::FileKind::Regular) {
+        outcome.content = platform::readRegularFile(path, MaxArticleFileBytes).value_or(ByteSet());
         outcome.stored = true;
     } else {
         if (working.href.empty()) {
@@ -41,7 +47,7 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
             outcome.content = working.fileText;
             outcome.downloaded = true;
             // Shown even when the write fails; the next selection then downloads it again.
-            outcome.stored = platform::writeWholeFile(path, outcome.content);
+            outcome.stored = platform::writeWholeFile(path, outcome.content, &outcome.writeError);
         }
     }
     outcome.kind = outcome.content.empty() ? ArticleOutcome::Kind::Empty : ArticleOutcome::Kind::Shown;
@@ -64,6 +70,7 @@ int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const
         return 0;
     case ArticleOutcome::Kind::NoTitle:
     case ArticleOutcome::Kind::NoAddress:
+    case ArticleOutcome::Kind::NotAFile:
         show(failureMessage());
         return 0;
     case ArticleOutcome::Kind::Shown:

@@ -17,12 +17,19 @@ const Text& failureMessage();
 
 /// The text that showing entry `number` puts in the text box, and whether it was obtained.
 struct ArticleOutcome {
-    enum class Kind { OutOfRange, NoTitle, NoAddress, Shown, Empty };
+    /// NotAFile: something that is not a regular file stands at the article file's name; it is neither read nor
+    /// replaced.
+    enum class Kind { OutOfRange, NoTitle, NoAddress, NotAFile, Shown, Empty };
     Kind kind = Kind::OutOfRange;
     Text content;   ///< the article file text; empty unless Shown
     bool downloaded = false;
     bool stored = false; ///< the article file exists afterwards
+    platform::Path path; ///< the article file
+    std::string writeError; ///< why the downloaded article could not be stored; empty when it was
 };
+
+/// The largest article file that is read: a real article is some kilobytes.
+constexpr std::size_t MaxArticleFileBytes = 64u * 1024 * 1024;
 
 /// How a window's article worker fits the window's later choices.
 struct ArticleWorkerOptions {

@@ -56,10 +56,6 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
     int loaded = 0;
     // A page is mostly tested for stored articles: each test looks up one name in the held folder.
     const platform::FolderLookup stored(categoryPath);
-    const auto report = [&](int number, const CatalogEntry& entry, ArticleState state) {
-        if (observer)
-            observer(number, entry.title, state);
-    };
     CatalogEntry working;
     std::optional<std::uint64_t> page; // the generation of the entries this load works on
     for (int number = 1; number <= count && !platform::shutdownRequested(); ++number) {
@@ -68,21 +64,31 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
             break; // the catalog was rebuilt meanwhile
         page = generation;
         const std::string name = articles::articleFileName(working.title);
-        if (stored.contains(name)) {
-            ++loaded;
-            report(number, working, ArticleState::Stored);
+        ArticleReport report{number, ArticleState::Stored, platform::joinPath(categoryPath, name), {}};
+        const auto tell = [&](ArticleState state) {
+            report.state = state;
+            if (observer)
+                observer(report);
+        };
+        // Only a regular file is a stored article. Anything else there is neither read nor replaced.
+        if (const platform::FileKind kind = stored.kindOf(name); kind != platform::FileKind::Missing) {
+            loaded += kind == platform::FileKind::Regular;
+            tell(kind == platform::FileKind::Regular ? ArticleState::Stored : ArticleState::NotAFile);
             continue;
         }
         if (!fetchArticleInto(working.href, working)) {
-            report(number, working, ArticleState::Failed);
+            tell(ArticleState::Failed);
             continue;
         }
         const Text full = composeFileText(working);
         catalog.replace(number, working, page);
         // A failed write is not counted: the article is not stored, and the next load tries again.
-        const bool written = platform::writeWholeFile(platform::joinPath(categoryPath, name), full);
-        loaded += written;
-        report(number, working, written ? ArticleState::Downloaded : ArticleState::Failed);
+        if (!platform::writeWholeFile(report.path, full, &report.detail)) {
+            tell(ArticleState::NotWritten);
+            break;
+        }
+        ++loaded;
+        tell(ArticleState::Downloaded);
     }
     return loaded;
 }

@@ -8,7 +8,7 @@
 namespace platform {
 namespace {
 
-constexpr const char* Version = "1.0.0";
+constexpr const char* Version = VARNHOLT_VERSION;
 
 struct Options {
     QCommandLineOption site{QStringLiteral("site"),
@@ -19,11 +19,17 @@ struct Options {
                              QStringLiteral("DIR")};
     QCommandLineOption demo{QStringLiteral("demo"), QStringLiteral("Read the bundled sample site instead of the real one.")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print results as one JSON object (counts, page, archive).")};
-    QCommandLineOption delay{QStringLiteral("delay"), QStringLiteral("Wait SECONDS between downloads (archive)."),
+    QCommandLineOption delay{QStringLiteral("delay"), QStringLiteral("Wait SECONDS between downloads."),
                              QStringLiteral("SECONDS"), QStringLiteral("0")};
+    QCommandLineOption randomDelay{QStringLiteral("random-delay"),
+                                   QStringLiteral("Make each wait of --delay 0.5 to 1.5 times as long, at random.")};
     QCommandLineOption retries{QStringLiteral("retries"),
-                               QStringLiteral("Retry an article download that failed for a passing reason N times."),
+                               QStringLiteral("Retry a download (listing pages and articles) that failed for a "
+                                              "passing reason (time-out, broken connection, HTTP 429 or 5xx) N times."),
                                QStringLiteral("N"), QStringLiteral("2")};
+    QCommandLineOption userAgent{QStringLiteral("user-agent"),
+                                 QStringLiteral("Send TEXT as the User-Agent (default Varnholt/VERSION)."),
+                                 QStringLiteral("TEXT")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version.")};
 
@@ -35,8 +41,12 @@ struct Options {
                            "  counts              print the number of listing pages and entries\n"
                            "  page N              load listing page N and store all its articles\n"
                            "  show P N            print entry N of listing page P\n"
-                           "  archive [FROM[-TO]] store every article of the listing pages FROM to TO"));
-        parser.addOptions({site, store, demo, json, delay, retries, help, version});
+                           "  archive [FROM[-TO]] store every article of the listing pages FROM to TO (TO at most\n"
+                           "                      the page count)\n\n"
+                           "Exit codes: 0 done; 1 nothing to show; 2 usage; 3 the site or a listing could not be\n"
+                           "read; 4 some articles failed; 5 the store cannot be written; 6 the output could not be\n"
+                           "written; 130 Ctrl-C; 143 SIGTERM."));
+        parser.addOptions({site, store, demo, json, delay, randomDelay, retries, userAgent, help, version});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("counts, page, show or archive"),
                                      QStringLiteral("[command [operands]]"));
     }
@@ -67,9 +77,12 @@ CommandLine parseCommandLine(int argc, char** argv)
     line.store = parser.value(options.store).toStdString();
     for (const QString& word : parser.positionalArguments())
         line.arguments.push_back(word.toStdString());
+    line.randomDelay = parser.isSet(options.randomDelay);
+    line.userAgent = parser.value(options.userAgent).toStdString();
     bool ok = false;
     line.delaySeconds = parser.value(options.delay).toDouble(&ok);
-    if (!ok || line.delaySeconds < 0 || line.delaySeconds > 3600)
+    // Written so that NaN fails the test too.
+    if (!ok || !(line.delaySeconds >= 0 && line.delaySeconds <= 3600))
         line.error = "--delay takes a number of seconds from 0 to 3600";
     line.retries = parser.value(options.retries).toInt(&ok);
     if (!ok || line.retries < 0 || line.retries > 20)
@@ -78,6 +91,8 @@ CommandLine parseCommandLine(int argc, char** argv)
         line.error = "--site needs an address";
     if (parser.isSet(options.store) && line.store.empty())
         line.error = "--store needs a folder";
+    if (parser.isSet(options.userAgent) && line.userAgent.empty())
+        line.error = "--user-agent needs a text";
     return line;
 }
 

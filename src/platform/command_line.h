@@ -13,7 +13,9 @@ struct CommandLine {
     bool demo = false;                  ///< --demo: read the bundled sample site
     bool json = false;                  ///< --json: machine-readable output of the subcommands
     double delaySeconds = 0;            ///< --delay: pause between downloads
+    bool randomDelay = false;           ///< --random-delay: each pause 0.5 to 1.5 times --delay
     int retries = 2;                    ///< --retries: further attempts after a transient failure
+    std::string userAgent;              ///< --user-agent: empty for the program's own
     bool help = false;
     bool version = false;
     std::string error;                  ///< a usage error, one line; empty when the line is sound

@@ -3,11 +3,13 @@
 
 #include "platform/threads.h"
 
+#include <csignal>
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #else
-#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -22,6 +24,10 @@ bool standardErrorIsTerminal()
 #endif
 }
 
+namespace {
+volatile std::sig_atomic_t stoppingSignal = 0;
+} // namespace
+
 #ifdef _WIN32
 namespace {
 BOOL WINAPI onConsoleEvent(DWORD)
@@ -35,13 +41,33 @@ void stopOnInterrupt()
 {
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
+
+int interruptedExitCode()
+{
+    return 130;
+}
+
+void ensureStandardStreams() {}
 #else
 namespace {
-void onSignal(int)
+void onSignal(int number)
 {
+    stoppingSignal = number;
     requestShutdown();
 }
 } // namespace
+
+int interruptedExitCode()
+{
+    return stoppingSignal == SIGTERM ? 143 : 130;
+}
+
+void ensureStandardStreams()
+{
+    for (int descriptor = 0; descriptor <= 2; ++descriptor)
+        if (::fcntl(descriptor, F_GETFD) == -1)
+            ::open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+}
 
 void stopOnInterrupt()
 {

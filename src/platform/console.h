@@ -9,4 +9,11 @@ bool standardErrorIsTerminal();
 /// From now on Ctrl-C (SIGINT) and SIGTERM request shutdown (see requestShutdown) instead of ending the process.
 void stopOnInterrupt();
 
+/// The exit code that says how the process was stopped: 143 after SIGTERM, else 130 (Ctrl-C).
+int interruptedExitCode();
+
+/// Makes sure standard input, output and error are open (on the null device where they were closed), so that no file
+/// or socket the program opens takes their place. Call first thing in `main`.
+void ensureStandardStreams();
+
 } // namespace platform

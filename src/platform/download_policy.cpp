@@ -4,6 +4,7 @@
 #include "platform/threads.h"
 
 #include <algorithm>
+#include <random>
 #include <thread>
 
 namespace platform {
@@ -26,11 +27,22 @@ PolicyDownloader::PolicyDownloader(DownloadPolicy policy, std::function<Download
 {
 }
 
+std::chrono::milliseconds PolicyDownloader::nextPause()
+{
+    if (!policy.randomDelay)
+        return policy.delay;
+    // As wget's --random-wait: not a metronome that a site could tell from its logs.
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_real_distribution<double> factor(0.5, 1.5);
+    return std::chrono::milliseconds(static_cast<long long>(static_cast<double>(policy.delay.count()) * factor(random)));
+}
+
 DownloadResult PolicyDownloader::fetch(const Text& address)
 {
-    if (started.fetch_add(1) > 0 && policy.delay.count() > 0 && !pauseUnlessShutdown(policy.delay)) {
+    if (started.fetch_add(1) > 0 && policy.delay.count() > 0 && !pauseUnlessShutdown(nextPause())) {
         DownloadResult cancelled;
         cancelled.failure = DownloadFailure::Cancelled;
+        cancelled.reason = "cancelled";
         return cancelled;
     }
     DownloadResult result = fetcher(address);
@@ -40,6 +52,8 @@ DownloadResult PolicyDownloader::fetch(const Text& address)
         result = fetcher(address);
     }
     received += static_cast<long long>(result.body.size());
+    if (onFailure && result.failure != DownloadFailure::None && result.failure != DownloadFailure::Cancelled)
+        onFailure(address, result);
     if (onDownload)
         onDownload();
     return result;

@@ -13,6 +13,7 @@ namespace platform {
 struct DownloadPolicy {
     int retries = 2;                       ///< further attempts after a failure that may pass (`isTransient`)
     std::chrono::milliseconds delay{0};    ///< pause before every download but the first
+    bool randomDelay = false;              ///< each pause 0.5 to 1.5 times `delay`, at random
 };
 
 /// Downloads by a policy and counts what arrived. One object serves a whole command, from any thread; pauses end
@@ -29,11 +30,19 @@ public:
     long long bytes() const { return received.load(); }
     /// Called after every download, from the downloading thread.
     void setOnDownload(std::function<void()> callback) { onDownload = std::move(callback); }
+    /// Called for every download that failed after its retries, with the address and the result.
+    void setOnFailure(std::function<void(const Text&, const DownloadResult&)> callback)
+    {
+        onFailure = std::move(callback);
+    }
 
 private:
+    std::chrono::milliseconds nextPause();
+
     DownloadPolicy policy;
     std::function<DownloadResult(const Text&)> fetcher;
     std::function<void()> onDownload;
+    std::function<void(const Text&, const DownloadResult&)> onFailure;
     std::atomic<long long> received{0};
     std::atomic<int> started{0};
 };

@@ -18,6 +18,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,12 +54,26 @@ std::string temporaryName()
     return std::string(TemporaryPrefix) + buffer + std::string(TemporarySuffix);
 }
 
-#ifdef _WIN32
-bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes)
+// An error's message as the commands print it: "no space left on device".
+std::string describeError(const std::error_code& error)
 {
+    std::string text = error.message();
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+#ifdef _WIN32
+bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes, std::string* error)
+{
+    const auto fail = [&] {
+        if (error)
+            *error = describeError(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+        return false;
+    };
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return fail();
     DWORD written = 0;
     const bool wrote = bytes.empty() ||
         (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
@@ -66,6 +81,7 @@ bool writeAndReplace(const fs::path& temporary, const fs::path& target, const By
     CloseHandle(file);
     if (flushed && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
+    fail();
     DeleteFileW(temporary.c_str());
     return false;
 }
@@ -91,18 +107,38 @@ bool presentAt(int folder, const char* path)
     return ::faccessat(folder, path, F_OK, AT_EACCESS) == 0;
 }
 
-bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes)
+bool writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes, std::string* error)
 {
+    const auto fail = [&] {
+        if (error)
+            *error = describeError(std::error_code(errno, std::generic_category()));
+        return false;
+    };
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (descriptor < 0)
-        return false;
+        return fail();
     // Flushed before the rename, so that the name never points at content still in the page cache only.
     const bool written = writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+    if (!written)
+        fail();
     const bool closed = ::close(descriptor) == 0;
+    if (written && !closed)
+        fail();
     if (written && closed && ::rename(temporary.c_str(), target.c_str()) == 0)
         return true;
+    if (written && closed)
+        fail();
     ::unlink(temporary.c_str());
     return false;
+}
+
+// What stands at `path` relative to the open folder `folder`, without following a link.
+FileKind kindAt(int folder, const char* path)
+{
+    struct stat status {};
+    if (::fstatat(folder, path, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileKind::Missing : FileKind::Other;
+    return S_ISREG(status.st_mode) ? FileKind::Regular : FileKind::Other;
 }
 #endif
 
@@ -147,6 +183,15 @@ FolderLookup::~FolderLookup()
     if (descriptor >= 0)
         ::close(descriptor);
 #endif
+}
+
+FileKind FolderLookup::kindOf(const std::string& name) const
+{
+#ifndef _WIN32
+    if (descriptor >= 0)
+        return kindAt(descriptor, name.c_str());
+#endif
+    return fileKind(joinPath(folder, name));
 }
 
 bool FolderLookup::contains(const std::string& name) const
@@ -225,11 +270,79 @@ std::optional<ByteSet> readWholeFile(const Path& path)
     return bytes;
 }
 
-bool writeWholeFile(const Path& path, const ByteSet& bytes)
+bool writeWholeFile(const Path& path, const ByteSet& bytes, std::string* error)
 {
     const fs::path target = nativePath(path);
     const fs::path temporary = target.parent_path() / nativePath(temporaryName());
-    return writeAndReplace(temporary, target, bytes);
+    return writeAndReplace(temporary, target, bytes, error);
+}
+
+bool canWriteIn(const Path& folder, std::string* error)
+{
+    // A few kilobytes: on a full disk an empty file could still be made.
+    const Path probe = joinPath(folder, temporaryName());
+    const ByteSet bytes(4096, '\0');
+    if (!writeWholeFile(probe, bytes, error))
+        return false;
+    std::error_code ignored;
+    fs::remove(nativePath(probe), ignored);
+    return true;
+}
+
+FileKind fileKind(const Path& path)
+{
+#ifdef _WIN32
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(nativePath(path), error);
+    if (error || status.type() == fs::file_type::not_found)
+        return FileKind::Missing;
+    return status.type() == fs::file_type::regular ? FileKind::Regular : FileKind::Other;
+#else
+    return kindAt(AT_FDCWD, path.c_str());
+#endif
+}
+
+std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit)
+{
+    if (fileKind(path) != FileKind::Regular)
+        return std::nullopt;
+#ifdef _WIN32
+    std::error_code error;
+    const auto size = fs::file_size(nativePath(path), error);
+    if (error || size > limit)
+        return std::nullopt;
+    std::optional<ByteSet> bytes = readWholeFile(path);
+    if (bytes && bytes->size() > limit)
+        return std::nullopt;
+    return bytes;
+#else
+    // O_NOFOLLOW: a link put there after the test is not followed; O_NONBLOCK: nor does a FIFO make the open wait.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return std::nullopt;
+    struct stat status {};
+    ByteSet bytes;
+    bool ok = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+              static_cast<std::size_t>(status.st_size) <= limit;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(status.st_size));
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::read(descriptor, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n >= 0;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        bytes.resize(done);
+    }
+    ::close(descriptor);
+    if (!ok)
+        return std::nullopt;
+    return bytes;
+#endif
 }
 
 void removeStaleTemporaryFiles(const Path& folder)

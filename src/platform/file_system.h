@@ -3,6 +3,7 @@
 
 #include "platform/text.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,18 @@ Path runningDirectory();
 /// Whether a file or folder exists at `path`. Never throws.
 bool exists(const Path& path);
 
+/// What stands at a path, looked at without following a symbolic link.
+enum class FileKind {
+    Missing,
+    Regular, ///< a regular file
+    Other,   ///< a folder, a link, a FIFO, a device...
+};
+FileKind fileKind(const Path& path);
+
+/// The whole content of the regular file at `path`, opened without following a link and without waiting on a FIFO;
+/// nothing when it is missing, not a regular file, unreadable or larger than `limit` bytes.
+std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit);
+
 /// A folder held open for many existence tests of names in it, so that each test looks up one name instead of a
 /// whole path. Where the folder cannot be opened, the tests look up whole paths. Used by one thread at a time.
 class FolderLookup {
@@ -28,6 +41,8 @@ public:
 
     /// Whether a file or folder named `name` exists in the folder. Never throws.
     bool contains(const std::string& name) const;
+    /// What stands at `name` in the folder, without following a link.
+    FileKind kindOf(const std::string& name) const;
 
 private:
     Path folder;
@@ -48,8 +63,13 @@ std::optional<ByteSet> readWholeFile(const Path& path);
 
 /// Replaces the whole file atomically: the bytes go to a temporary file with a short name of its own in the same
 /// folder, are flushed to disk and renamed over `path`, so no reader and no crash ever sees a partial file.
-/// Returns whether the new content is in place. Callable from any thread.
-bool writeWholeFile(const Path& path, const ByteSet& bytes);
+/// Returns whether the new content is in place; on failure `error`, when given, receives the cause in a few lower-case
+/// words ("no space left on device"). Callable from any thread.
+bool writeWholeFile(const Path& path, const ByteSet& bytes, std::string* error = nullptr);
+
+/// Whether files can be written in `folder`: writes and removes a small file there. On failure `error` receives the
+/// cause, as for writeWholeFile.
+bool canWriteIn(const Path& folder, std::string* error);
 
 /// Removes temporary files that an interrupted `writeWholeFile` left in `folder`. Never touches other files.
 void removeStaleTemporaryFiles(const Path& folder);

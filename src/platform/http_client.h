@@ -48,6 +48,11 @@ struct DownloadResult {
 /// and tests). Call before downloads start.
 void setCertificateAuthorityFile(const std::string& path);
 
+/// The User-Agent sent with every request; "Varnholt/<version>" unless set. Call before downloads start.
+void setUserAgent(const std::string& userAgent);
+/// The program's own User-Agent, "Varnholt/<version>".
+std::string defaultUserAgent();
+
 /// Must be called once, before any other thread starts.
 void initNetworking();
 

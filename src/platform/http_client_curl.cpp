@@ -5,10 +5,12 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <mutex>
 #include <vector>
 
@@ -89,7 +91,36 @@ struct Transfer {
     ByteSet body;
     std::size_t maxBodyBytes = 0;
     bool tooLarge = false;
+    // The Content-Length values of the response being received; two that differ make the body's end unknown.
+    std::string contentLength;
+    bool conflictingLengths = false;
 };
+
+// Watches the headers of each response (a redirect's headers come before the final response's).
+std::size_t header(char* data, std::size_t size, std::size_t count, void* user)
+{
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/")) {
+        transfer->contentLength.clear();
+        transfer->conflictingLengths = false;
+    }
+    constexpr std::string_view Name = "content-length:";
+    if (line.size() > Name.size()) {
+        std::string lower(line.substr(0, Name.size()));
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == Name) {
+            std::string value(line.substr(Name.size()));
+            value.erase(0, value.find_first_not_of(" \t"));
+            value.erase(value.find_last_not_of(" \t\r\n") + 1);
+            if (!transfer->contentLength.empty() && transfer->contentLength != value)
+                transfer->conflictingLengths = true;
+            transfer->contentLength = value;
+        }
+    }
+    return size * count;
+}
 
 std::size_t receive(char* data, std::size_t size, std::size_t count, void* user)
 {
@@ -142,6 +173,7 @@ DownloadFailure classify(CURLcode code)
 const char* statusPhrase(long status)
 {
     switch (status) {
+    case 206: return "Partial Content";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";
@@ -223,8 +255,20 @@ long milliseconds(std::chrono::milliseconds value)
 
 std::mutex authorityMutex;
 std::string authorityFile;
+std::string userAgent = defaultUserAgent();
 
 } // namespace
+
+std::string defaultUserAgent()
+{
+    return std::string("Varnholt/") + VARNHOLT_VERSION;
+}
+
+void setUserAgent(const std::string& text)
+{
+    std::lock_guard lock(authorityMutex);
+    userAgent = text;
+}
 
 void setCertificateAuthorityFile(const std::string& path)
 {
@@ -291,11 +335,18 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    // A name look-up that never answers must not hold up the end: curl then leaves its resolver thread behind.
+    curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
+    std::string agent;
     {
         std::lock_guard lock(authorityMutex);
         if (!authorityFile.empty())
             curl_easy_setopt(curl, CURLOPT_CAINFO, authorityFile.c_str());
+        agent = userAgent;
     }
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &header);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &receive);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
@@ -308,13 +359,18 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     if (code != CURLE_OK) {
         result.failure = transfer.tooLarge ? DownloadFailure::TooLarge : classify(code);
         result.reason = describe(transfer.tooLarge ? CURLE_FILESIZE_EXCEEDED : code, curl, limits, detail);
-    } else if (result.status < 200 || result.status > 299) {
+    } else if (result.status < 200 || result.status > 299 || result.status == 206) {
+        // Ranges are never asked for: a partial answer is half an article.
         result.failure = DownloadFailure::HttpStatus;
         const std::string phrase = statusPhrase(result.status);
         result.reason = "HTTP " + std::to_string(result.status) + (phrase.empty() ? "" : " " + phrase);
+    } else if (transfer.conflictingLengths) {
+        result.failure = DownloadFailure::Connection;
+        result.reason = "conflicting Content-Length headers";
     }
     // Drop the per-transfer pointers before the handle goes back to the pool.
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     cache.giveBack(std::move(handle));
     if (result.failure != DownloadFailure::None)

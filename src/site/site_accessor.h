@@ -50,11 +50,19 @@ struct ListingLoad {
 enum class ArticleState {
     Stored,     ///< its file was there already
     Downloaded, ///< downloaded and stored now
-    Failed,     ///< could not be downloaded or stored
+    Failed,     ///< could not be downloaded
+    NotAFile,   ///< something that is not a regular file stands at its file's name: left alone, not downloaded
+    NotWritten, ///< downloaded, but its file could not be written (see `detail`); the load stops there
 };
-/// Told about each entry as `loadPageArticles` finishes with it: its number, title and state. Entries it never
-/// reached (the program was stopping, or the catalog held another page meanwhile) are not reported.
-using ArticleObserver = std::function<void(int number, const Text& title, ArticleState state)>;
+struct ArticleReport {
+    int number = 0;
+    ArticleState state = ArticleState::Failed;
+    platform::Path path;  ///< the article file
+    std::string detail;   ///< why the file could not be written
+};
+/// Told about each entry as `loadPageArticles` finishes with it. Entries it never reached (the program was stopping,
+/// the store could not be written, or the catalog held another page meanwhile) are not reported.
+using ArticleObserver = std::function<void(const ArticleReport&)>;
 
 /// The category's two counts and where they were read.
 struct CountsLoad {
@@ -110,8 +118,9 @@ public:
     bool fetchArticleInto(const Text& address, CatalogEntry& entry) const;
     /// Makes sure every catalog entry has its article file, downloading only the missing ones, strictly one after
     /// the other. Returns how many entries have their file afterwards (a failed write is not counted); -1 for an
-    /// empty catalog. Stops early, without counting the rest, when the program is shutting down or the catalog
-    /// holds another page's entries (it never writes into those).
+    /// empty catalog. An entry whose file name holds anything but a regular file is left alone. Stops early, without
+    /// counting the rest, when the program is shutting down, when a file cannot be written (no later one could be
+    /// either) or when the catalog holds another page's entries (it never writes into those).
     int loadPageArticles(Catalog& catalog, const ArticleObserver& observer = {}) const;
     /// The article file text: title, date, author, body and disclaimer joined by CR LF, no final line break.
     Text composeFileText(const CatalogEntry& entry) const;

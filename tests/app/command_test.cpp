@@ -126,7 +126,8 @@ TEST_F(Command, ArchiveStoresEverythingOnceAndResumes)
     output = run({"archive", "2-3"});
     EXPECT_EQ(output.code, 0);
     EXPECT_EQ(sample.articleRequests(), 58);
-    EXPECT_NE(output.err.find("done: pages 2, entries 38, stored before 38, downloaded now 0, failed 0"),
+    EXPECT_NE(output.err.find("done: pages 2 (failed 0), entries 38, stored before 38, downloaded now 0, "
+                              "failed articles 0, not attempted 0"),
               std::string::npos);
 }
 
@@ -180,7 +181,9 @@ TEST_F(Command, WithTheSiteGoneTheSavedListingsServeAndSaySo)
         Output output = runAt(gone, {"counts"}, false, 0);
         EXPECT_EQ(output.code, 0);
         EXPECT_EQ(output.out, "pages: 3\nentries: 58\n");
-        EXPECT_TRUE(output.err.starts_with("varnholt: site unreachable (" + reason)) << output.err;
+        // The failed download, then what was done instead.
+        EXPECT_TRUE(output.err.starts_with("varnholt: " + site + "/303/index.html: " + reason)) << output.err;
+        EXPECT_NE(output.err.find("\nvarnholt: site unreachable (" + reason), std::string::npos) << output.err;
         EXPECT_NE(output.err.find("); using listing page 1 as saved 20"), std::string::npos) << output.err;
 
         output = runAt(gone, {"page", "2"}, true, 0);
@@ -202,8 +205,8 @@ TEST_F(Command, WithTheSiteGoneTheSavedListingsServeAndSaySo)
     std::filesystem::remove(std::filesystem::path(site.listingFilePath(3)));
     const Output output = runAt(gone, {"page", "3"}, false, 0);
     EXPECT_EQ(output.code, 3);
-    EXPECT_EQ(output.err,
-              "varnholt: listing page 3 could not be loaded: connection refused, and no saved copy with entries\n");
+    EXPECT_EQ(output.err, "varnholt: http://127.0.0.1:1/303/3.html: connection refused\n"
+                          "varnholt: listing page 3 could not be loaded: no saved copy with entries\n");
 }
 
 TEST_F(Command, PageTellsWhatBecameOfEachEntry)

@@ -60,15 +60,22 @@ ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDow
     ArchiveResult result;
     result.from = from;
     const SiteAccessor site(environment);
-    if (!to) {
-        const int pages = site.queryPageCount();
-        if (pages < 0) {
-            result.pageCountRead = false;
-            return result;
-        }
-        to = pages;
+    // The page count bounds every range: a mistyped TO must not send thousands of requests.
+    const CountsLoad counts = site.queryCounts();
+    if (counts.pages < 0) {
+        result.pageCountRead = false;
+        return result;
     }
-    result.to = *to;
+    reportStoredListing({counts.source, counts.download.reason, counts.storedAt}, 1, err);
+    if (from > counts.pages) {
+        result.fromBeyondLastPage = true;
+        std::fprintf(err, "varnholt: archive: page %d is beyond the last listing page, %d\n", from, counts.pages);
+        return result;
+    }
+    if (to && *to > counts.pages)
+        std::fprintf(err, "varnholt: archive: the category has %d listing pages; stopping at page %d\n", counts.pages,
+                     counts.pages);
+    result.to = to ? std::min(*to, counts.pages) : counts.pages;
     const int total = std::max(0, result.to - from + 1);
     const auto start = Clock::now();
     const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
@@ -86,8 +93,11 @@ ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDow
     if (live)
         downloads.setOnDownload(progress);
 
-    for (int page = from; page <= result.to && !platform::shutdownRequested(); ++page) {
-        result.pages.push_back(summarise(loadPage(site, page, err)));
+    // `to` is at most the page count, itself bounded: the page number cannot overflow.
+    for (int page = from; page <= result.to && !platform::shutdownRequested() && !result.storeFailed; ++page) {
+        const PageResult loaded = loadPage(site, page, err);
+        result.storeFailed = loaded.storeFailed;
+        result.pages.push_back(summarise(loaded));
         const ArchivePage& done = result.pages.back();
         if (live)
             progress();
@@ -109,10 +119,14 @@ ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDow
 
 int exitCode(const ArchiveResult& result)
 {
+    if (result.fromBeyondLastPage)
+        return ExitUsage;
     if (!result.pageCountRead)
         return ExitUnreadable;
     if (result.interrupted)
         return ExitInterrupted;
+    if (result.storeFailed)
+        return ExitStore;
     const ArchivePage sum = result.totals();
     return sum.failed == 0 && sum.loaded ? ExitOk : ExitSomeFailed;
 }

@@ -19,7 +19,9 @@ enum Exit : int {
     ExitUsage = 2,
     ExitUnreadable = 3,    ///< the counts or the listing page could not be read
     ExitSomeFailed = 4,    ///< some articles could not be stored
-    ExitInterrupted = 130, ///< stopped by Ctrl-C or SIGTERM
+    ExitStore = 5,         ///< the store cannot be written
+    ExitOutput = 6,        ///< the output could not be written
+    ExitInterrupted = 130, ///< stopped by Ctrl-C (143 for SIGTERM: see platform::interruptedExitCode)
 };
 
 /// Where a listing came from, and why from there.
@@ -57,6 +59,7 @@ struct PageResult {
     ListingOrigin origin;
     std::vector<PageEntry> entries;
     bool interrupted = false;
+    bool storeFailed = false; ///< a file could not be written (said on standard error); the load stopped there
 
     bool loaded() const { return listing > 0; }
 };
@@ -68,6 +71,7 @@ struct ShowResult {
     bool notGbk = false;
     ListingOrigin origin;
     bool shown = false;
+    bool storeFailed = false; ///< shown, but it could not be stored
     Text title;
     Text content; ///< the article file's text
 };
@@ -87,11 +91,13 @@ struct ArchivePage {
 struct ArchiveResult {
     int from = 1;
     int to = 0;
-    bool pageCountRead = true; ///< false: no range was given and the page count could not be read
+    bool pageCountRead = true; ///< false: the page count could not be read
+    bool fromBeyondLastPage = false; ///< a usage error: FROM is beyond the page count
     std::vector<ArchivePage> pages;
     long long bytes = 0;
     double seconds = 0;
     bool interrupted = false;
+    bool storeFailed = false;
 
     /// The sums over `pages`, as one ArchivePage (its `loaded` says whether every page loaded).
     ArchivePage totals() const;
@@ -104,8 +110,8 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err);
 CountsResult runCounts(const SiteAccessor& site, std::FILE* err);
 PageResult runPage(const SiteAccessor& site, int page, std::FILE* err);
 ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* err);
-/// Loads pages `from` to `to` (to the page count when not given), reporting each page on `err` as it goes: a live
-/// line on a terminal (`live`), else one line per page.
+/// Loads pages `from` to `to` (to the page count when not given, and never beyond it), reporting each page on `err`
+/// as it goes: a live line on a terminal (`live`), else one line per page.
 ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDownloader& downloads, int from,
                          std::optional<int> to, bool live, std::FILE* err);
 

@@ -29,6 +29,25 @@ std::string displayText(const Text& text)
     return result;
 }
 
+// A text for a terminal: control characters escaped as \\xNN, so that a title cannot forge a line or send the
+// terminal an escape sequence. Line breaks and TABs stay where `keepLayout` (an article's own lines).
+std::string printable(const std::string& text, bool keepLayout)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 || byte == 0x7F) && !(keepLayout && (c == '\n' || c == '\t'))) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void printLine(const platform::Json& json, std::FILE* out)
 {
     std::fprintf(out, "%s\n", json.dump().c_str());
@@ -44,7 +63,7 @@ void reportUnloadedListing(int page, int listing, bool notGbk, const ListingOrig
 {
     std::string why;
     if (!origin.reason.empty())
-        why = origin.reason + ", and no saved copy with entries";
+        why = "no saved copy with entries"; // the failed download has said why it brought nothing
     else if (notGbk)
         why = "the page is not GBK text";
     else if (listing == -6)
@@ -68,18 +87,29 @@ void reportProblems(const ShowResult& result, std::FILE* err)
         std::fprintf(err, "%s\n", utf8(articles::failureMessage()).c_str());
 }
 
+int failedPages(const ArchiveResult& result)
+{
+    int failed = 0;
+    for (const ArchivePage& page : result.pages)
+        failed += !page.loaded;
+    return failed;
+}
+
 void reportProblems(const ArchiveResult& result, std::FILE* err)
 {
     if (!result.pageCountRead) {
         std::fprintf(err, "varnholt: the page count could not be read\n");
         return;
     }
+    if (result.fromBeyondLastPage)
+        return;
     const ArchivePage sum = result.totals();
+    const char* ending = result.interrupted ? "interrupted" : result.storeFailed ? "stopped" : "done";
     std::fprintf(err,
-                 "%s: pages %zu, entries %d, stored before %d, downloaded now %d, failed %d, not attempted %d, "
-                 "bytes %lld, seconds %.1f\n",
-                 result.interrupted ? "interrupted" : "done", result.pages.size(), sum.entries, sum.storedBefore,
-                 sum.downloaded, sum.failed, sum.skipped, result.bytes, result.seconds);
+                 "%s: pages %zu (failed %d), entries %d, stored before %d, downloaded now %d, failed articles %d, "
+                 "not attempted %d, bytes %lld, seconds %.1f\n",
+                 ending, result.pages.size(), failedPages(result), sum.entries, sum.storedBefore, sum.downloaded,
+                 sum.failed, sum.skipped, result.bytes, result.seconds);
 }
 
 const char* stateWord(const PageEntry& entry)
@@ -113,8 +143,8 @@ void printText(const PageResult& result, std::FILE* out, std::FILE* err)
 {
     reportProblems(result, err);
     for (const PageEntry& entry : result.entries)
-        std::fprintf(out, "%d\t%s\t%s\t%s\n", entry.number, utf8(entry.entry.date).c_str(),
-                     utf8(entry.entry.title).c_str(), stateWord(entry));
+        std::fprintf(out, "%d\t%s\t%s\t%s\n", entry.number, printable(utf8(entry.entry.date), false).c_str(),
+                     printable(utf8(entry.entry.title), false).c_str(), stateWord(entry));
 }
 
 void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
@@ -141,7 +171,7 @@ void printText(const ShowResult& result, std::FILE* out, std::FILE* err)
 {
     reportProblems(result, err);
     if (result.shown)
-        std::fputs(displayText(result.content).c_str(), out);
+        std::fputs(printable(displayText(result.content), true).c_str(), out);
 }
 
 void printJson(const ShowResult& result, std::FILE* out, std::FILE* err)
@@ -165,13 +195,11 @@ void printText(const ArchiveResult& result, std::FILE*, std::FILE* err)
 void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
 {
     reportProblems(result, err);
-    if (!result.pageCountRead)
+    if (!result.pageCountRead || result.fromBeyondLastPage)
         return;
     const ArchivePage sum = result.totals();
     platform::Json pages = platform::Json::array();
-    int pagesFailed = 0;
     for (const ArchivePage& page : result.pages) {
-        pagesFailed += !page.loaded;
         pages.add(platform::Json::object()
                       .set("page", page.page)
                       .set("loaded", page.loaded)
@@ -186,7 +214,7 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
                   .set("from", result.from)
                   .set("to", result.to)
                   .set("pages", static_cast<int>(result.pages.size()))
-                  .set("pagesFailed", pagesFailed)
+                  .set("pagesFailed", failedPages(result))
                   .set("entries", sum.entries)
                   .set("storedBefore", sum.storedBefore)
                   .set("downloaded", sum.downloaded)
@@ -195,6 +223,7 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
                   .set("bytes", result.bytes)
                   .set("seconds", result.seconds)
                   .set("interrupted", result.interrupted)
+                  .set("storeFailed", result.storeFailed)
                   .set("pageResults", std::move(pages)),
               out);
 }

@@ -25,11 +25,19 @@ ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* er
     result.shown = outcome.kind == articles::ArticleOutcome::Kind::Shown;
     if (result.shown)
         result.content = outcome.content;
+    if (outcome.kind == articles::ArticleOutcome::Kind::NotAFile)
+        std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", outcome.path.c_str());
+    if (!outcome.writeError.empty()) {
+        std::fprintf(err, "varnholt: %s: %s\n", outcome.path.c_str(), outcome.writeError.c_str());
+        result.storeFailed = true;
+    }
     return result;
 }
 
 int exitCode(const ShowResult& result)
 {
+    if (result.storeFailed)
+        return ExitStore;
     return result.shown ? ExitOk : ExitNotShown;
 }
 
