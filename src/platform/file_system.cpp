@@ -210,10 +210,13 @@ void ensureDirectory(const Path& path)
         fs::create_directory(nativePath(path), error);
 }
 
-void ensureDirectories(const Path& path)
+bool ensureDirectories(const Path& path, std::string* error)
 {
-    std::error_code error;
-    fs::create_directories(nativePath(path), error);
+    std::error_code code;
+    fs::create_directories(nativePath(path), code);
+    if (code && error)
+        *error = describeError(code);
+    return !code;
 }
 
 bool isWritableDirectory(const Path& path)
@@ -279,6 +282,8 @@ bool writeWholeFile(const Path& path, const ByteSet& bytes, std::string* error)
 
 bool canWriteIn(const Path& folder, std::string* error)
 {
+    if (!ensureDirectories(folder, error))
+        return false;
     // A few kilobytes: on a full disk an empty file could still be made.
     const Path probe = joinPath(folder, temporaryName());
     const ByteSet bytes(4096, '\0');

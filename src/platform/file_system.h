@@ -52,8 +52,9 @@ private:
 /// Creates the folder when it is missing. An existing folder is not a failure; the outcome is not reported.
 void ensureDirectory(const Path& path);
 
-/// Creates the folder and any missing parents.
-void ensureDirectories(const Path& path);
+/// Creates the folder and any missing parents. Returns whether the folder exists now; on failure `error`, when given,
+/// receives the cause.
+bool ensureDirectories(const Path& path, std::string* error = nullptr);
 
 /// Whether a file can be created in the folder `path` (which must exist).
 bool isWritableDirectory(const Path& path);
@@ -67,8 +68,8 @@ std::optional<ByteSet> readWholeFile(const Path& path);
 /// words ("no space left on device"). Callable from any thread.
 bool writeWholeFile(const Path& path, const ByteSet& bytes, std::string* error = nullptr);
 
-/// Whether files can be written in `folder`: writes and removes a small file there. On failure `error` receives the
-/// cause, as for writeWholeFile.
+/// Whether files can be written in `folder`: creates it where missing, then writes and removes a small file there. On
+/// failure `error` receives the cause, as for writeWholeFile.
 bool canWriteIn(const Path& folder, std::string* error);
 
 /// Removes temporary files that an interrupted `writeWholeFile` left in `folder`. Never touches other files.

@@ -207,9 +207,10 @@ std::string describe(CURLcode code, CURL* curl, const DownloadLimits& limits, co
         return error == ECONNREFUSED ? "connection refused" : "could not connect";
     }
     case CURLE_OPERATION_TIMEDOUT: {
-        curl_off_t connected = 0;
-        curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected);
-        if (connected == 0)
+        // Until the request could be sent (a reused connection gets there at once), the time-out was the connect's.
+        curl_off_t ready = 0;
+        curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &ready);
+        if (ready == 0)
             return "timed out after " + seconds(limits.connectTimeout) + " s (connect)";
         curl_off_t total = 0;
         curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &total);
@@ -356,7 +357,11 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
 
     const CURLcode code = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
-    if (code != CURLE_OK) {
+    if (transfer.conflictingLengths) {
+        // Where the body ends is unknown: whatever arrived may be half an article.
+        result.failure = DownloadFailure::Connection;
+        result.reason = "conflicting Content-Length headers";
+    } else if (code != CURLE_OK) {
         result.failure = transfer.tooLarge ? DownloadFailure::TooLarge : classify(code);
         result.reason = describe(transfer.tooLarge ? CURLE_FILESIZE_EXCEEDED : code, curl, limits, detail);
     } else if (result.status < 200 || result.status > 299 || result.status == 206) {
@@ -364,9 +369,6 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
         result.failure = DownloadFailure::HttpStatus;
         const std::string phrase = statusPhrase(result.status);
         result.reason = "HTTP " + std::to_string(result.status) + (phrase.empty() ? "" : " " + phrase);
-    } else if (transfer.conflictingLengths) {
-        result.failure = DownloadFailure::Connection;
-        result.reason = "conflicting Content-Length headers";
     }
     // Drop the per-transfer pointers before the handle goes back to the pool.
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);

@@ -55,6 +55,8 @@ public:
     /// milliseconds per page, which benchmarks of the client leave out.
     void setCompression(bool enabled);
 
+    /// The User-Agent header of the last request received.
+    std::string lastUserAgent() const;
     /// Requests received for `path`, and for all paths.
     int requestCount(const std::string& path) const;
     int totalRequests() const;

@@ -33,6 +33,7 @@ struct LocalServer::Impl {
     std::map<std::string, std::pair<int, int>> failures; // path -> (remaining, status)
     std::map<std::string, int> counts;
     int total = 0;
+    std::string userAgent;
     std::map<std::string, StreamedAnswer> streamed;
     std::chrono::milliseconds delay{0};
     bool compression = true;
@@ -66,6 +67,10 @@ struct LocalServer::Impl {
     void routes()
     {
         server.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+            {
+                std::lock_guard lock(mutex);
+                userAgent = request.get_header_value("User-Agent");
+            }
             serve(request.path, response);
         });
     }
@@ -246,6 +251,12 @@ void LocalServer::setStreamedRoute(const std::string& path, StreamedAnswer answe
 bool LocalServer::waitUnlessStopping(std::chrono::milliseconds duration) const
 {
     return impl->pause(duration);
+}
+
+std::string LocalServer::lastUserAgent() const
+{
+    std::lock_guard lock(impl->mutex);
+    return impl->userAgent;
 }
 
 int LocalServer::requestCount(const std::string& path) const

@@ -1,11 +1,17 @@
 // The commands against the sample site: outputs, exit codes, what they download, and usage errors.
 #include "app/command.h"
 
+#include "platform/http_client.h"
+#include "support/fault_server.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#ifdef __linux__
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 #include <cstdio>
 #include <filesystem>
 
@@ -222,3 +228,229 @@ TEST_F(Command, PageTellsWhatBecameOfEachEntry)
     EXPECT_NE(output.out.find("\t" + utf8(articles[1].title) + "\tfailed\n"), std::string::npos);
     EXPECT_NE(output.out.find("\t" + utf8(articles[2].title) + "\tdownloaded\n"), std::string::npos);
 }
+
+namespace {
+
+// A listing page whose entries link to `paths`, titled "t1", "t2", ...
+Text listingOf(const std::vector<std::string>& paths)
+{
+    std::string items;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        items += "<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"" + paths[i] +
+                 "\" target=\"_blank\" title=\"t" + std::to_string(i + 1) + "\">t</a></li>\r\n";
+    return testing_support::gbk("<ul>\r\n" + items + "</ul>");
+}
+
+} // namespace
+
+// Every kind of failed download names its address and cause on standard error, and the exit code says what failed.
+TEST_F(Command, EveryFailureKindNamesItsCauseAndItsExitCode)
+{
+    testing_support::RawServer twoLengths("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\nhello");
+    sample.server.setStatus("/fault/206", 206);
+    const std::string base = sample.server.baseAddress();
+    const std::vector<std::pair<std::string, std::string>> articles = {
+        {base + "/fault/404", "HTTP 404 Not Found"},
+        {base + "/fault/500", "HTTP 500 Internal Server Error"},
+        {base + "/fault/206", "HTTP 206 Partial Content"},
+        {base + "/fault/reset", "connection broken in mid-transfer"},
+        {base + "/fault/huge", "body over 1 MiB"},
+        {base + "/fault/redirect-loop", "too many redirects"},
+        {base + "/fault/file-redirect", "redirect to a non-http address"},
+        {base + "/fault/drip", "timed out: under 100 bytes/s for 1 s"},
+        {twoLengths.address() + "/a.html", "conflicting Content-Length headers"},
+        {"http://127.0.0.1:1/a.html", "connection refused"},
+    };
+    std::vector<std::string> paths;
+    for (const auto& [address, reason] : articles)
+        paths.push_back(address);
+    sample.server.setHugeBodyBytes(2 * 1024 * 1024);
+    sample.server.setPage("/303/2.html", listingOf(paths));
+    Output output = run({"page", "2"}, false, 0);
+    EXPECT_EQ(output.code, 4);
+    for (const auto& [address, reason] : articles)
+        EXPECT_NE(output.err.find("varnholt: " + address + ": " + reason + "\n"), std::string::npos)
+            << reason << "\n" << output.err;
+    EXPECT_EQ(output.out.find("\tstored\n"), std::string::npos);
+
+    // Listings: what arrived without entries, and what did not arrive.
+    sample.server.setPage("/303/2.html", testing_support::gbk("<html>維護中</html>"));
+    output = run({"page", "2"}, false, 0);
+    EXPECT_EQ(output.code, 3);
+    EXPECT_EQ(output.err, "varnholt: listing page 2 could not be loaded: the page holds no entries\n");
+    sample.server.setPage("/303/2.html", std::string("<\0h\0t\0m\0l\0>\0", 12));
+    EXPECT_EQ(run({"page", "2"}, false, 0).err, "varnholt: listing page 2 could not be loaded: the page is not GBK text\n");
+    output = run({"page", "99"}, false, 0);
+    EXPECT_EQ(output.code, 3);
+    EXPECT_EQ(output.err, "varnholt: " + base + "/303/99.html: HTTP 404 Not Found\n"
+                          "varnholt: listing page 99 could not be loaded: no saved copy with entries\n");
+    SiteEnvironment refused = sample.environment();
+    refused.siteAddress = "http://127.0.0.1:1";
+    output = runAt(refused, {"counts"}, false, 0);
+    EXPECT_EQ(output.code, 3);
+    EXPECT_EQ(output.err, "varnholt: http://127.0.0.1:1/303/index.html: connection refused\n");
+    EXPECT_EQ(runAt(refused, {"show", "1", "1"}, false, 0).code, 1);
+}
+
+TEST_F(Command, RangesStopAtThePageCount)
+{
+    sample.server.resetCounts();
+    Output output = run({"archive", "2-99999"});
+    EXPECT_EQ(output.code, 0);
+    EXPECT_NE(output.err.find("varnholt: archive: the category has 3 listing pages; stopping at page 3\n"),
+              std::string::npos);
+    // The index once for the count, then pages 2 and 3 with their 38 articles.
+    EXPECT_EQ(sample.server.totalRequests(), 1 + 2 + 38);
+
+    sample.server.resetCounts();
+    for (const char* range : {"4", "2147483647-2147483647", "4-5"}) {
+        output = run({"archive", range});
+        EXPECT_EQ(output.code, 2) << range;
+        EXPECT_NE(output.err.find("is beyond the last listing page, 3"), std::string::npos) << range;
+    }
+    EXPECT_EQ(sample.server.totalRequests(), 3);
+}
+
+TEST_F(Command, PoliteClient)
+{
+    // One index download for both counts, with the program's User-Agent or the one asked for.
+    sample.server.resetCounts();
+    ASSERT_EQ(run({"counts"}).code, 0);
+    EXPECT_EQ(sample.server.requestCount("/303/index.html"), 1);
+    EXPECT_EQ(sample.server.lastUserAgent(), "Varnholt/1.0.0");
+    platform::CommandLine line;
+    line.arguments = {"counts"};
+    line.userAgent = "Reader/2";
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(runCommand(line, sample.environment(), out, out), 0);
+    std::fclose(out);
+    EXPECT_EQ(sample.server.lastUserAgent(), "Reader/2");
+    platform::setUserAgent(platform::defaultUserAgent());
+
+    // Listing pages are retried too.
+    sample.server.setFailures("/303/2.html", 1, 503);
+    EXPECT_EQ(run({"page", "2"}, false, 1).code, 0);
+    EXPECT_EQ(sample.server.requestCount("/303/2.html"), 2);
+}
+
+TEST_F(Command, StoreAndOutputThatCannotBeWritten)
+{
+    // A store below a regular file cannot be made: exit 5 at once, nothing downloaded.
+    SiteEnvironment blocked = sample.environment();
+    const std::string file = sample.store.path() + "/file";
+    ASSERT_TRUE(platform::writeWholeFile(file, "x"));
+    blocked.storeRoot = file + "/store";
+    sample.server.resetCounts();
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"page", "1"}, {"show", "1", "1"}, {"archive"}}) {
+        const Output output = runAt(blocked, words);
+        EXPECT_EQ(output.code, 5) << words.front();
+        EXPECT_TRUE(output.err.starts_with("varnholt: cannot write the store: " + file + "/store/Marrowfen/"))
+            << output.err;
+        EXPECT_NE(output.err.find(": not a directory\n"), std::string::npos) << output.err;
+    }
+    EXPECT_EQ(sample.server.totalRequests(), 0);
+
+    // Output that cannot be written is a failure, not a success.
+    platform::CommandLine line;
+    line.arguments = {"counts"};
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(runCommand(line, sample.environment(), full, err), 6);
+    std::fclose(full);
+    EXPECT_EQ(readAll(err), "varnholt: the output could not be written\n");
+}
+
+TEST_F(Command, TitlesCannotForgeLinesOrReachTheTerminal)
+{
+    const std::string base = sample.server.baseAddress();
+    sample.server.setPage("/303/2.html",
+                          testing_support::gbk("<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"" +
+                                               base + "/fault/404\" target=\"_blank\" title=\"a\r\n9forged\x1b[31m\">t"
+                                               "</a></li>"));
+    const Output output = run({"page", "2"}, false, 0);
+    EXPECT_EQ(output.out, "1\t2024-1-1\ta\\x0d\\x0a9forged\\x1b[31m\tfailed\n");
+}
+
+#ifdef __linux__
+namespace {
+
+// A tmpfs of `size` mounted on `folder` for the test's life (read-only when asked); needs root.
+struct TmpfsMount {
+    std::string folder;
+    bool mounted = false;
+    TmpfsMount(std::string where, const char* size, bool readOnly) : folder(std::move(where))
+    {
+        std::filesystem::create_directories(folder);
+        const std::string options = std::string("size=") + size;
+        mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+    }
+    ~TmpfsMount()
+    {
+        if (mounted)
+            ::umount2(folder.c_str(), MNT_DETACH);
+    }
+};
+
+} // namespace
+
+// A read-only store and a full one stop the command before any download; a disk that fills in mid-run stops it at
+// the failed write, with no partial file.
+TEST_F(Command, StoresThatCannotTakeFilesStopTheCommand)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a read-only and a full file system";
+    SiteEnvironment store = sample.environment();
+    store.storeRoot = sample.store.path() + "/mounted";
+    {
+        const TmpfsMount readOnly(store.storeRoot, "64k", true);
+        if (!readOnly.mounted)
+            GTEST_SKIP() << "mounting a file system is not allowed here";
+        sample.server.resetCounts();
+        const Output output = runAt(store, {"page", "1"});
+        EXPECT_EQ(output.code, 5);
+        EXPECT_NE(output.err.find(": read-only file system\n"), std::string::npos) << output.err;
+        EXPECT_EQ(sample.server.totalRequests(), 0);
+    }
+    {
+        const TmpfsMount full(store.storeRoot, "64k", false);
+        ASSERT_TRUE(full.mounted);
+        SiteAccessor(store).prepareFolders();
+        // Fill it up.
+        std::string error;
+        for (int i = 0; platform::writeWholeFile(store.storeRoot + "/fill" + std::to_string(i), ByteSet(4096, 'x'),
+                                                 &error);
+             ++i) {
+        }
+        EXPECT_EQ(error, "no space left on device");
+        sample.server.resetCounts();
+        const Output output = runAt(store, {"archive"});
+        EXPECT_EQ(output.code, 5);
+        EXPECT_NE(output.err.find(": no space left on device\n"), std::string::npos) << output.err;
+        EXPECT_EQ(sample.server.totalRequests(), 0);
+    }
+    {
+        // Room for the listing file and some articles, not all twenty.
+        const TmpfsMount filling(store.storeRoot, "48k", false);
+        ASSERT_TRUE(filling.mounted);
+        const Output output = runAt(store, {"page", "1"});
+        EXPECT_EQ(output.code, 5);
+        EXPECT_NE(output.err.find(".txt: no space left on device\n"), std::string::npos) << output.err;
+        const SiteAccessor site(store);
+        int stored = 0;
+        for (const sample::SampleArticle& article : sample.site.articlesOfPage(1)) {
+            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
+            if (!content)
+                continue;
+            ++stored;
+            EXPECT_TRUE(content->ends_with(article.disclaimer));
+        }
+        EXPECT_GT(stored, 0);
+        EXPECT_LT(stored, 20);
+        // No temporary file is left behind.
+        for (const auto& file : std::filesystem::recursive_directory_iterator(store.storeRoot))
+            EXPECT_FALSE(file.path().filename().string().starts_with(".")) << file.path();
+    }
+}
+#endif

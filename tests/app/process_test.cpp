@@ -131,6 +131,58 @@ TEST(Process, ArchiveStoppedByCtrlCLeavesCompleteFilesAndResumes)
     for (const std::string& file : sample.store.files())
         EXPECT_TRUE(file.ends_with(".txt") || file.ends_with(".html")) << file;
 }
+
+TEST(Process, ExitCodesSayHowItEnded)
+{
+    SampleServer sample;
+    const std::vector<std::string> site{"--site", sample.server.baseAddress(), "--store", sample.store.path()};
+    const auto with = [&](std::vector<std::string> words) {
+        words.insert(words.end(), site.begin(), site.end());
+        return words;
+    };
+    // SIGTERM: 143, not Ctrl-C's 130.
+    sample.server.setResponseDelay(std::chrono::milliseconds(60));
+    const Child child = start(with({"archive"}), plainEnvironment());
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    kill(child.pid, SIGTERM);
+    const Finished stopped = finish(child);
+    EXPECT_EQ(stopped.code, 143) << stopped.output;
+    sample.server.setResponseDelay(std::chrono::milliseconds(0));
+
+    // Standard output on a full device: 6. Closed: nothing to write into, and no socket takes its place.
+    const auto withStdout = [&](const char* target) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (target)
+                dup2(open(target, O_WRONLY), STDOUT_FILENO);
+            else
+                close(STDOUT_FILENO);
+            const std::vector<std::string> words = with({"counts"});
+            std::vector<char*> argv{const_cast<char*>(VARNHOLT_BINARY)};
+            for (const std::string& word : words)
+                argv.push_back(const_cast<char*>(word.c_str()));
+            argv.push_back(nullptr);
+            char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+            execve(VARNHOLT_BINARY, argv.data(), envp);
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    };
+    EXPECT_EQ(withStdout("/dev/full"), 6);
+    EXPECT_EQ(withStdout(nullptr), 0);
+
+    EXPECT_EQ(finish(start(with({"counts", "--delay", "nan"}), plainEnvironment())).code, 2);
+    // The window with an explicit store it cannot write says so instead of opening.
+    std::vector<std::string> display = plainEnvironment();
+    display.push_back("QT_QPA_PLATFORM=offscreen");
+    const Finished window = finish(start({"--store", "/dev/null/store", "--site", "http://127.0.0.1:1"}, display));
+    EXPECT_EQ(window.code, 5);
+    EXPECT_NE(window.output.find("varnholt: cannot write the store: /dev/null/store/Marrowfen/"), std::string::npos)
+        << window.output;
+}
+
 TEST(Process, KilledAtRandomMomentsTheStoreHoldsOnlyCompleteArticlesAndAResumedRunCompletesIt)
 {
     SampleServer sample;

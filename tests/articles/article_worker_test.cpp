@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using platform::Control;
 using testing_support::FakeWindow;
@@ -116,3 +121,44 @@ TEST(ArticleWorker, TwoWorkersForTheSameEntryLeaveOneCompleteFile)
     const auto files = sample.store.files();
     EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const std::string& f) { return f.ends_with(".txt"); }), 1);
 }
+
+#ifndef _WIN32
+// Only a regular file, reached without a link, is a stored article: anything else under an article's name is
+// neither read, nor downloaded over, nor replaced.
+TEST(ArticleWorker, WhatIsNotARegularFileIsNoStoredArticle)
+{
+    SampleServer sample;
+    const SiteAccessor site(sample.environment());
+    Catalog catalog;
+    ASSERT_EQ(site.loadCatalog(1, catalog), 20);
+    const auto articles = sample.site.articlesOfPage(1);
+    const std::string outside = sample.store.path() + "/outside.txt";
+    ASSERT_TRUE(platform::writeWholeFile(outside, "secret"));
+    const std::string folder = site.articleFilePath(articles[0].title);
+    const std::string fifo = site.articleFilePath(articles[1].title);
+    const std::string link = site.articleFilePath(articles[2].title);
+    const std::string zero = site.articleFilePath(articles[3].title);
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_symlink(outside, link);
+    std::filesystem::create_symlink("/dev/zero", zero);
+
+    std::vector<ArticleReport> reports;
+    EXPECT_EQ(site.loadPageArticles(catalog, [&](const ArticleReport& report) { reports.push_back(report); }), 16);
+    ASSERT_EQ(reports.size(), 20u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(reports[static_cast<std::size_t>(i)].state, ArticleState::NotAFile) << i;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(sample.server.requestCount(articles[static_cast<std::size_t>(i)].path), 0) << i;
+    EXPECT_EQ(std::filesystem::read_symlink(link), outside);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    // The worker shows the failure message instead of the outside file, the FIFO's wait or /dev/zero's bytes.
+    for (int number = 1; number <= 4; ++number) {
+        FakeWindow window;
+        EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), number), 0) << number;
+        EXPECT_EQ(window.log(), std::vector<std::string>{FailureLine}) << number;
+    }
+    EXPECT_EQ(platform::readWholeFile(outside).value(), "secret");
+}
+#endif

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
+#include <thread>
 
 namespace testing_support {
 
@@ -20,6 +22,24 @@ public:
 private:
     void addRoutes();
     std::atomic<std::size_t> hugeBytes{33u * 1024 * 1024};
+};
+
+/// Answers every connection on 127.0.0.1 with the same raw bytes, then closes it: for answers no HTTP library would
+/// send, such as two different Content-Length headers.
+class RawServer {
+public:
+    explicit RawServer(std::string answer);
+    ~RawServer();
+    RawServer(const RawServer&) = delete;
+    RawServer& operator=(const RawServer&) = delete;
+    std::string address() const;
+
+private:
+    std::string answer;
+    int listener = -1;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    std::thread thread;
 };
 
 } // namespace testing_support
