@@ -22,12 +22,13 @@ ensure_packages() {
 build_packages=(cmake ninja-build g++ pkg-config ca-certificates
                 qt6-base-dev libqt6gui6 libgl-dev fonts-arphic-ukai
                 libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
-                libgtest-dev nlohmann-json3-dev)
+                libgtest-dev nlohmann-json3-dev
+                libopencc-dev libopencc-data libzip-dev)
 
 # configure_and_build DIR BUILD_TYPE [cmake options...]
 configure_and_build() {
     local dir=$1 type=$2
     shift 2
-    cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+    cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DVARNHOLT_WERROR=ON "$@" >/dev/null
     cmake --build "$repo/$dir" -j "$jobs"
 }

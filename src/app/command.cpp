@@ -129,5 +129,21 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
         const bool live = platform::standardErrorIsTerminal() && !line.json;
         return finish(runArchive(commandEnvironment, *downloads, from, to, live, err), line, out, err);
     }
+    if (command == "search") {
+        if (operands == 0)
+            return usageError(err, "search takes one or more words");
+        const std::vector<std::string> searched(words.begin() + 1, words.end());
+        const bool terminal = !line.json && platform::standardOutputIsTerminal();
+        return finish(runSearch(store, searched, terminal), line, out, err);
+    }
+    if (command == "export") {
+        ExportRequest request;
+        request.epub = !line.epubFile.empty();
+        request.target = request.epub ? line.epubFile : line.textFolder;
+        if (line.epubFile.empty() == line.textFolder.empty() || operands > 1 ||
+            (operands == 1 && !parseRange(words[1], request.from, request.to)))
+            return usageError(err, "export takes --epub FILE or --text DIR, and an optional range FROM or FROM-TO");
+        return finish(runExport(store, request, err), line, out, err);
+    }
     return usageError(err, "unknown command '" + command + "'");
 }

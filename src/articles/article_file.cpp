@@ -100,4 +100,28 @@ std::string articleFileName(const Text& title)
     return name;
 }
 
+ArticleParts parseArticleFile(const Text& fileText)
+{
+    ArticleParts parts;
+    std::string_view rest = fileText;
+    const auto nextLine = [&rest]() {
+        const std::size_t end = rest.find("\r\n");
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+        return Text(line);
+    };
+    parts.title = nextLine();
+    parts.date = nextLine();
+    parts.author = nextLine();
+    // The disclaimer is the last line; the body everything between.
+    const std::size_t last = rest.rfind("\r\n");
+    if (last == std::string_view::npos) {
+        parts.body = Text(rest);
+        return parts;
+    }
+    parts.body = Text(rest.substr(0, last));
+    parts.disclaimer = Text(rest.substr(last + 2));
+    return parts;
+}
+
 } // namespace articles

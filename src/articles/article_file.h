@@ -16,4 +16,15 @@ namespace articles {
 /// so the file always lies in the category folder.
 std::string articleFileName(const Text& title);
 
+/// The parts of an article file's text: title, date, author, body and disclaimer joined by CR LF. A file with fewer
+/// lines leaves the later parts empty; the body keeps its own line breaks.
+struct ArticleParts {
+    Text title;
+    Text date;
+    Text author;
+    Text body;
+    Text disclaimer;
+};
+ArticleParts parseArticleFile(const Text& fileText);
+
 } // namespace articles

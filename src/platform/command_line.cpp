@@ -18,7 +18,7 @@ struct Options {
     QCommandLineOption store{QStringLiteral("store"), QStringLiteral("Keep the folder tree under DIR."),
                              QStringLiteral("DIR")};
     QCommandLineOption demo{QStringLiteral("demo"), QStringLiteral("Read the bundled sample site instead of the real one.")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print results as one JSON object (counts, page, archive).")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print results as one JSON object.")};
     QCommandLineOption delay{QStringLiteral("delay"), QStringLiteral("Wait SECONDS between downloads."),
                              QStringLiteral("SECONDS"), QStringLiteral("0")};
     QCommandLineOption randomDelay{QStringLiteral("random-delay"),
@@ -30,6 +30,11 @@ struct Options {
     QCommandLineOption userAgent{QStringLiteral("user-agent"),
                                  QStringLiteral("Send TEXT as the User-Agent (default Varnholt/VERSION)."),
                                  QStringLiteral("TEXT")};
+    QCommandLineOption epub{QStringLiteral("epub"), QStringLiteral("export: write the articles as an EPUB book FILE."),
+                            QStringLiteral("FILE")};
+    QCommandLineOption text{QStringLiteral("text"),
+                            QStringLiteral("export: write the articles as UTF-8 text files into DIR."),
+                            QStringLiteral("DIR")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version.")};
 
@@ -42,12 +47,17 @@ struct Options {
                            "  page N              load listing page N and store all its articles\n"
                            "  show P N            print entry N of listing page P\n"
                            "  archive [FROM[-TO]] store every article of the listing pages FROM to TO (TO at most\n"
-                           "                      the page count)\n\n"
+                           "                      the page count)\n"
+                           "  search WORD...      print the stored articles that hold every word, Simplified\n"
+                           "                      and Traditional alike (no network needed)\n"
+                           "  export --epub FILE [FROM[-TO]]  write the stored articles of the saved listing\n"
+                           "  export --text DIR [FROM[-TO]]   pages FROM to TO as an e-book or UTF-8 text\n\n"
                            "Exit codes: 0 done; 1 nothing to show; 2 usage; 3 the site or a listing could not be\n"
                            "read; 4 some articles failed; 5 the store cannot be written; 6 the output could not be\n"
                            "written; 130 Ctrl-C; 143 SIGTERM."));
-        parser.addOptions({site, store, demo, json, delay, randomDelay, retries, userAgent, help, version});
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("counts, page, show or archive"),
+        parser.addOptions({site, store, demo, json, delay, randomDelay, retries, userAgent, epub, text, help, version});
+        parser.addPositionalArgument(QStringLiteral("command"),
+                                     QStringLiteral("counts, page, show, archive, search or export"),
                                      QStringLiteral("[command [operands]]"));
     }
 };
@@ -79,6 +89,8 @@ CommandLine parseCommandLine(int argc, char** argv)
         line.arguments.push_back(word.toStdString());
     line.randomDelay = parser.isSet(options.randomDelay);
     line.userAgent = parser.value(options.userAgent).toStdString();
+    line.epubFile = parser.value(options.epub).toStdString();
+    line.textFolder = parser.value(options.text).toStdString();
     bool ok = false;
     line.delaySeconds = parser.value(options.delay).toDouble(&ok);
     // Written so that NaN fails the test too.

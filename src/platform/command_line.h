@@ -16,6 +16,8 @@ struct CommandLine {
     bool randomDelay = false;           ///< --random-delay: each pause 0.5 to 1.5 times --delay
     int retries = 2;                    ///< --retries: further attempts after a transient failure
     std::string userAgent;              ///< --user-agent: empty for the program's own
+    std::string epubFile;               ///< --epub: the book that `export` writes
+    std::string textFolder;             ///< --text: the folder that `export` writes into
     bool help = false;
     bool version = false;
     std::string error;                  ///< a usage error, one line; empty when the line is sound

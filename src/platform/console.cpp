@@ -15,6 +15,15 @@
 
 namespace platform {
 
+bool standardOutputIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
 bool standardErrorIsTerminal()
 {
 #ifdef _WIN32

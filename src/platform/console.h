@@ -6,6 +6,9 @@ namespace platform {
 /// Whether standard error is a terminal (so a live progress line can be redrawn in place).
 bool standardErrorIsTerminal();
 
+/// Whether standard output is a terminal.
+bool standardOutputIsTerminal();
+
 /// From now on Ctrl-C (SIGINT) and SIGTERM request shutdown (see requestShutdown) instead of ending the process.
 void stopOnInterrupt();
 

@@ -428,3 +428,19 @@ std::string localTimeText(long long secondsSinceEpoch)
 }
 
 } // namespace platform
+
+namespace platform {
+
+std::vector<std::string> regularFilesIn(const Path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(nativePath(folder), error), end; !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && !it->is_symlink(typeError))
+            names.push_back(fromNative(it->path().filename()));
+    }
+    return names;
+}
+
+} // namespace platform

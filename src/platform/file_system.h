@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -84,6 +85,10 @@ std::optional<long long> modificationTime(const Path& path);
 
 /// A time in seconds since 1970 as local time, "YYYY-MM-DD HH:MM".
 std::string localTimeText(long long secondsSinceEpoch);
+
+/// The names of the regular files directly in `folder` (links and folders left out), unsorted; empty when the
+/// folder cannot be read.
+std::vector<std::string> regularFilesIn(const Path& folder);
 
 /// Joins two path pieces with one separator.
 Path joinPath(const Path& folder, const std::string& name);

@@ -115,6 +115,44 @@ ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* er
 ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDownloader& downloads, int from,
                          std::optional<int> to, bool live, std::FILE* err);
 
+/// One article that holds every searched word.
+struct SearchHit {
+    std::string fileName;
+    Text title;
+    Text date;
+    int page = 0;        ///< the saved listing page that lists it; 0 when none does
+    int hits = 0;        ///< the matches of all words together
+    std::string context; ///< UTF-8: the line around the first match, the matches marked
+};
+
+struct SearchResult {
+    std::vector<std::string> words;
+    std::vector<SearchHit> hits; ///< most hits first, then the newest
+};
+
+/// Searches the stored articles' titles and bodies for articles that hold every word (UTF-8), downloading nothing.
+/// `terminal`: mark the matches in the context for a terminal, else with « and ».
+SearchResult runSearch(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal);
+
+struct ExportRequest {
+    bool epub = true;        ///< else UTF-8 text files
+    std::string target;      ///< the book's file, or the text files' folder
+    int from = 1;
+    std::optional<int> to;   ///< the last saved listing page when not given
+};
+
+struct ExportResult {
+    int pages = 0;    ///< saved listing pages in the range
+    int articles = 0; ///< exported
+    int missing = 0;  ///< listed on those pages but not stored: named on standard error and left out
+    bool written = false;
+};
+
+/// Exports the stored articles of the saved listing pages `from` to `to`, in listing order (page by page, each page's
+/// entries in order, each article once): one EPUB 3 book, written atomically, or one UTF-8 file with LF line ends
+/// per article under a folder, each replaced atomically. Downloads nothing.
+ExportResult runExport(const SiteAccessor& site, const ExportRequest& request, std::FILE* err);
+
 /// Tells on `err` that the site brought nothing and listing page `page`'s saved copy serves instead.
 void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err);
 
@@ -122,5 +160,7 @@ int exitCode(const CountsResult& result);
 int exitCode(const PageResult& result);
 int exitCode(const ShowResult& result);
 int exitCode(const ArchiveResult& result);
+int exitCode(const SearchResult& result);
+int exitCode(const ExportResult& result);
 
 } // namespace commands

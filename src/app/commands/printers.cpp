@@ -228,4 +228,52 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
               out);
 }
 
+void printText(const SearchResult& result, std::FILE* out, std::FILE* err)
+{
+    if (result.hits.empty())
+        std::fprintf(err, "varnholt: no stored article holds every word\n");
+    for (const SearchHit& hit : result.hits) {
+        const std::string page = hit.page > 0 ? std::to_string(hit.page) : "-";
+        std::fprintf(out, "%s\t%s\t%s\t%d\n\t%s\n", printable(utf8(hit.title), false).c_str(),
+                     printable(utf8(hit.date), false).c_str(), page.c_str(), hit.hits,
+                     printable(hit.context, false).c_str());
+    }
+}
+
+void printJson(const SearchResult& result, std::FILE* out, std::FILE*)
+{
+    platform::Json words = platform::Json::array();
+    for (const std::string& word : result.words)
+        words.add(word);
+    platform::Json hits = platform::Json::array();
+    for (const SearchHit& hit : result.hits)
+        hits.add(platform::Json::object()
+                     .set("title", utf8(hit.title))
+                     .set("date", utf8(hit.date))
+                     .set("page", hit.page > 0 ? platform::Json(hit.page) : platform::Json())
+                     .set("hits", hit.hits)
+                     .set("context", hit.context)
+                     .set("file", hit.fileName));
+    printLine(platform::Json::object().set("words", std::move(words)).set("results", std::move(hits)), out);
+}
+
+void printText(const ExportResult& result, std::FILE*, std::FILE* err)
+{
+    if (result.articles == 0)
+        std::fprintf(err, "varnholt: no stored article on the saved listing pages of that range\n");
+    else
+        std::fprintf(err, "%s: %d articles from %d listing pages, %d left out\n",
+                     result.written ? "exported" : "not exported", result.articles, result.pages, result.missing);
+}
+
+void printJson(const ExportResult& result, std::FILE* out, std::FILE*)
+{
+    printLine(platform::Json::object()
+                  .set("pages", result.pages)
+                  .set("articles", result.articles)
+                  .set("missing", result.missing)
+                  .set("written", result.written),
+              out);
+}
+
 } // namespace commands

@@ -12,6 +12,12 @@ void printText(const PageResult& result, std::FILE* out, std::FILE* err);
 void printText(const ShowResult& result, std::FILE* out, std::FILE* err);
 void printText(const ArchiveResult& result, std::FILE* out, std::FILE* err);
 
+void printText(const SearchResult& result, std::FILE* out, std::FILE* err);
+void printJson(const SearchResult& result, std::FILE* out, std::FILE* err);
+
+void printText(const ExportResult& result, std::FILE* out, std::FILE* err);
+void printJson(const ExportResult& result, std::FILE* out, std::FILE* err);
+
 void printJson(const CountsResult& result, std::FILE* out, std::FILE* err);
 void printJson(const PageResult& result, std::FILE* out, std::FILE* err);
 void printJson(const ShowResult& result, std::FILE* out, std::FILE* err);

@@ -1,0 +1,170 @@
+// search WORD...: the stored articles that hold every word, Simplified and Traditional alike.
+#include "app/commands/commands.h"
+
+#include "app/commands/stored_articles.h"
+#include "matching/gbk_text.h"
+#include "matching/pattern_matcher.h"
+#include "platform/chinese_variants.h"
+#include "platform/gbk_codec.h"
+
+#include <algorithm>
+#include <cctype>
+#include <tuple>
+
+namespace commands {
+namespace {
+
+std::size_t utf8Length(unsigned char lead)
+{
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// A GBK pattern that finds `word` (UTF-8) with each Chinese character in any of its Simplified and Traditional forms
+// and each ASCII letter in either case; nothing when some character has no form that GBK can write. Searched on the
+// GBK bytes, it never starts or ends inside a double-byte character.
+std::optional<Text> wordPattern(const std::string& word)
+{
+    Text pattern;
+    for (std::size_t i = 0; i < word.size();) {
+        const auto lead = static_cast<unsigned char>(word[i]);
+        const std::size_t length = std::min(utf8Length(lead), word.size() - i);
+        const std::string character = word.substr(i, length);
+        i += length;
+        if (lead < 0x80) {
+            if (std::isalpha(lead)) {
+                pattern += '[';
+                pattern += static_cast<char>(std::tolower(lead));
+                pattern += static_cast<char>(std::toupper(lead));
+                pattern += ']';
+            } else {
+                if (!std::isalnum(lead))
+                    pattern += '\\';
+                pattern += static_cast<char>(lead);
+            }
+            continue;
+        }
+        std::vector<Text> forms;
+        for (const std::string& form : platform::characterVariants(character)) {
+            Text encoded = platform::gbk::fromUtf8(form);
+            // A form GBK cannot write comes back as '?'.
+            if (encoded.find('?') == Text::npos && std::find(forms.begin(), forms.end(), encoded) == forms.end())
+                forms.push_back(std::move(encoded));
+        }
+        if (forms.empty())
+            return std::nullopt;
+        pattern += "(?:";
+        for (std::size_t k = 0; k < forms.size(); ++k)
+            pattern += (k > 0 ? "|" : "") + forms[k];
+        pattern += ')';
+    }
+    return pattern;
+}
+
+// The byte ranges of the matches of `pattern` in `text`, in order.
+std::vector<std::pair<std::size_t, std::size_t>> matchesOf(matching::PatternMatcher& matcher, std::string_view text,
+                                                           const Text& pattern)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    matching::SearchOptions options;
+    for (long long start = 1; start <= static_cast<long long>(text.size());) {
+        options.start = start;
+        const auto match = matcher.findFirst(text, pattern, options);
+        if (!match)
+            break;
+        found.emplace_back(match->offset, match->offset + match->length);
+        start = static_cast<long long>(match->offset + std::max<std::size_t>(match->length, 1)) + 1;
+    }
+    return found;
+}
+
+// The line around byte `at` of `text`, at most `reach` characters to each side, with the ranges in it marked.
+std::string contextAround(std::string_view text, std::size_t at,
+                          std::vector<std::pair<std::size_t, std::size_t>> marks, bool terminal)
+{
+    constexpr int Reach = 30;
+    std::size_t begin = text.rfind('\n', at);
+    begin = begin == std::string_view::npos ? 0 : begin + 1;
+    std::size_t end = std::min(text.find('\r', at), text.find('\n', at));
+    end = std::min(end, text.size());
+    // Whole characters only: walk forward from the line's start.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = begin; i < end; i += std::max<std::size_t>(1, matching::characterLength(text, i)))
+        starts.push_back(i);
+    const auto index = static_cast<long>(std::lower_bound(starts.begin(), starts.end(), at) - starts.begin());
+    const std::size_t first = starts.empty() ? begin : starts[static_cast<std::size_t>(std::max(0L, index - Reach))];
+    const std::size_t last =
+        index + Reach < static_cast<long>(starts.size()) ? starts[static_cast<std::size_t>(index + Reach)] : end;
+    std::sort(marks.begin(), marks.end());
+    const char* open = terminal ? "\033[1;31m" : "«";
+    const char* close = terminal ? "\033[0m" : "»";
+    std::string shown = first > begin ? "…" : "";
+    std::size_t copied = first;
+    for (const auto& [from, to] : marks) {
+        if (from < copied || to > last)
+            continue;
+        shown += platform::gbk::toUtf8(text.substr(copied, from - copied));
+        shown += open + platform::gbk::toUtf8(text.substr(from, to - from)) + close;
+        copied = to;
+    }
+    shown += platform::gbk::toUtf8(text.substr(copied, last - copied));
+    if (last < end)
+        shown += "…";
+    return shown;
+}
+
+std::tuple<int, int, int> dateKey(const Text& date)
+{
+    int year = 0, month = 0, day = 0;
+    std::sscanf(date.c_str(), "%d-%d-%d", &year, &month, &day);
+    return {year, month, day};
+}
+
+} // namespace
+
+SearchResult runSearch(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal)
+{
+    SearchResult result;
+    result.words = words;
+    std::vector<Text> patterns;
+    for (const std::string& word : words) {
+        const std::optional<Text> pattern = wordPattern(word);
+        if (!pattern)
+            return result; // a word GBK cannot write is in no article
+        patterns.push_back(*pattern);
+    }
+    const SavedListings listings = readSavedListings(site);
+    matching::PatternMatcher matcher;
+    for (StoredArticle& article : readStoredArticles(site, listings)) {
+        // The title and the body, each its own line.
+        const Text text = article.parts.title + "\r\n" + article.parts.body;
+        int hits = 0;
+        std::vector<std::pair<std::size_t, std::size_t>> all;
+        bool everyWord = true;
+        for (const Text& pattern : patterns) {
+            const auto found = matchesOf(matcher, text, pattern);
+            everyWord = everyWord && !found.empty();
+            if (!everyWord)
+                break;
+            hits += static_cast<int>(found.size());
+            all.insert(all.end(), found.begin(), found.end());
+        }
+        if (!everyWord)
+            continue;
+        const std::size_t first = std::min_element(all.begin(), all.end())->first;
+        result.hits.push_back({std::move(article.fileName), article.parts.title, article.parts.date, article.page,
+                               hits, contextAround(text, first, all, terminal)});
+    }
+    std::sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {
+        if (a.hits != b.hits)
+            return a.hits > b.hits;
+        return dateKey(a.date) > dateKey(b.date);
+    });
+    return result;
+}
+
+int exitCode(const SearchResult& result)
+{
+    return result.hits.empty() ? ExitNotShown : ExitOk;
+}
+
+} // namespace commands

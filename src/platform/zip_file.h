@@ -1,0 +1,23 @@
+// Zip files: an e-book is one.
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ZipEntry {
+    std::string name;     ///< the path inside the archive
+    ByteSet bytes;
+    bool compressed = true; ///< false: stored as is (an EPUB's "mimetype" must be)
+};
+
+/// Writes a zip file of `entries`, in their order, replacing `path` atomically: the archive is made under a temporary
+/// name in the same folder and renamed into place, so an interrupted write leaves no half archive. Returns whether it
+/// is in place; on failure `error`, when given, receives the cause.
+bool writeZipFile(const Path& path, const std::vector<ZipEntry>& entries, std::string* error = nullptr);
+
+} // namespace platform

@@ -1,0 +1,238 @@
+// Search and export over a filled store: no network needed.
+#include "app/command.h"
+
+#include "articles/article_file.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+using testing_support::gbk;
+using testing_support::SampleServer;
+using testing_support::utf8;
+
+namespace {
+
+struct Output {
+    int code = 0;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(std::FILE* file)
+{
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+// The output of a shell command, and whether it succeeded.
+std::pair<bool, std::string> shell(const std::string& command)
+{
+    std::string output;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return {false, output};
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    return {pclose(pipe) == 0, output};
+}
+
+struct LibraryFixture : ::testing::Test {
+    SampleServer sample;
+    SiteEnvironment offline = [this] {
+        SiteEnvironment environment = sample.environment();
+        environment.siteAddress = "http://127.0.0.1:1"; // nothing is downloaded: any attempt would fail
+        return environment;
+    }();
+
+    void SetUp() override { ASSERT_EQ(run(sample.environment(), {"archive"}).code, 0); }
+
+    Output run(const SiteEnvironment& environment, std::vector<std::string> arguments, bool json = false,
+               const std::string& epub = {}, const std::string& text = {})
+    {
+        platform::CommandLine line;
+        line.arguments = std::move(arguments);
+        line.json = json;
+        line.epubFile = epub;
+        line.textFolder = text;
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        Output output;
+        output.code = runCommand(line, environment, out, err);
+        output.out = readAll(out);
+        output.err = readAll(err);
+        return output;
+    }
+    Output search(std::vector<std::string> words, bool json = false)
+    {
+        words.insert(words.begin(), "search");
+        return run(offline, std::move(words), json);
+    }
+};
+
+} // namespace
+
+using Library = LibraryFixture;
+
+TEST_F(Library, SearchFindsSimplifiedAndTraditionalAlikeAndNeverInsideACharacter)
+{
+    sample.server.resetCounts();
+    // The articles write 母猪 (Simplified); the category's name writes 母豬 (Traditional).
+    const Output simplified = search({"母猪"});
+    const Output traditional = search({"母豬"});
+    EXPECT_EQ(simplified.code, 0);
+    EXPECT_FALSE(simplified.out.empty());
+    EXPECT_EQ(traditional.out, simplified.out);
+    EXPECT_NE(simplified.out.find("«母猪»"), std::string::npos);
+    // 豬 is D8 69: "i" must not match its trail byte; a word split across two characters is no match either.
+    const Text title = gbk("豬場記錄");
+    const SiteAccessor site(sample.environment());
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(title), title + "\r\n2025-1-1\r\n" + gbk("作者未知") +
+                                                                          "\r\n" + gbk("豬豬") + "\r\n"));
+    EXPECT_EQ(search({"i"}).code, 1);
+    // String 豬豬 is D8 69 D8 69: the bytes 69 D8 stand across the two characters.
+    EXPECT_EQ(search({std::string("i\xd8")}).code, 1);
+    EXPECT_EQ(sample.server.totalRequests(), 0);
+}
+
+TEST_F(Library, SearchOrdersByHitsThenDateAndGivesTheFields)
+{
+    const Output several = search({"母猪", "产"});
+    ASSERT_EQ(several.code, 0);
+    // Every line pair: title, date, page, hits; then the context.
+    int lastHits = 1 << 30;
+    std::size_t line = 0;
+    for (std::size_t at = 0; at < several.out.size(); ++line) {
+        const std::size_t end = several.out.find('\n', at);
+        const std::string text = several.out.substr(at, end - at);
+        at = end + 1;
+        if (line % 2 == 1) {
+            EXPECT_TRUE(text.starts_with("\t")) << text;
+            EXPECT_NE(text.find("«"), std::string::npos) << text;
+            continue;
+        }
+        const std::size_t lastTab = text.rfind('\t');
+        const int hits = std::stoi(text.substr(lastTab + 1));
+        EXPECT_LE(hits, lastHits);
+        lastHits = hits;
+    }
+    const Output json = search({"母猪", "产"}, true);
+    EXPECT_TRUE(json.out.starts_with("{\"words\":[\"母猪\",\"产\"],\"results\":[{\"title\":\""));
+    EXPECT_NE(json.out.find("\"page\":"), std::string::npos);
+    EXPECT_NE(json.out.find("\"hits\":"), std::string::npos);
+    EXPECT_NE(json.out.find("\"context\":"), std::string::npos);
+
+    EXPECT_EQ(search({"母猪", "zzzz"}).code, 1);
+    EXPECT_EQ(run(offline, {"search"}).code, 2);
+    // An article no saved listing page lists has "-" for its page.
+    const SiteAccessor site(sample.environment());
+    std::filesystem::remove(std::filesystem::path(site.listingFilePath(2)));
+    const auto articles = sample.site.articlesOfPage(2);
+    const Output unlisted = search({utf8(articles[0].title)});
+    EXPECT_NE(unlisted.out.find(utf8(articles[0].title) + "\t" + articles[0].date + "\t-\t"), std::string::npos)
+        << unlisted.out;
+}
+
+TEST_F(Library, HostileTitlesNeitherBreakTheSearchNorTheBook)
+{
+    const SiteAccessor site(sample.environment());
+    const Text hostile = std::string("<b>&amp;\x01\x1b[31m") + "\x80\xff" + gbk("豬");
+    const Text body = std::string("<script>alert(1)</script> & \x02 ") + gbk("豬豬母猪");
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(hostile),
+                                         hostile + "\r\n2025-2-2\r\n" + gbk("作者未知") + "\r\n" + body + "\r\n"));
+    // It is listed on a saved listing page, so the book takes it.
+    ByteSet listing = platform::readWholeFile(site.listingFilePath(1)).value();
+    const std::string item = "<li class=\"catlist_li\"><span class=\"r\">2025-2-2</span><a href=\"/x.html\" "
+                             "target=\"_blank\" title=\"" + hostile + "\">t</a></li>";
+    listing.insert(listing.find("<li class=\"catlist_li\">"), item);
+    ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(1), listing));
+    const Output found = search({"豬豬"});
+    EXPECT_EQ(found.code, 0);
+    EXPECT_EQ(found.out.find('\x1b'), std::string::npos);
+
+    testing_support::ScratchFolder out;
+    const std::string book = out.path() + "/hostile.epub";
+    EXPECT_EQ(run(offline, {"export"}, false, book).code, 0);
+    const auto [checked, report] = shell("java -jar /usr/share/java/epubcheck.jar '" + book + "' 2>&1");
+    if (report.find("Messages:") == std::string::npos)
+        GTEST_SKIP() << "epubcheck is not installed (scripts/test installs it)";
+    EXPECT_TRUE(checked) << report;
+    EXPECT_NE(report.find("0 fatals / 0 errors / 0 warnings"), std::string::npos) << report;
+}
+
+TEST_F(Library, TheBookHoldsEveryStoredArticleInListingOrderAndPassesEpubcheck)
+{
+    testing_support::ScratchFolder out;
+    const std::string book = out.path() + "/book.epub";
+    Output output = run(offline, {"export"}, false, book);
+    EXPECT_EQ(output.code, 0) << output.err;
+    const auto [listed, entries] = shell("unzip -Z1 '" + book + "'");
+    ASSERT_TRUE(listed) << "unzip is not installed";
+    // The first entry is the mimetype, stored uncompressed.
+    EXPECT_TRUE(entries.starts_with("mimetype\n"));
+    EXPECT_NE(shell("unzip -v '" + book + "' mimetype").second.find("Stored"), std::string::npos);
+    // Chapter n is the n-th article in listing order, its paragraphs the article's body lines in UTF-8.
+    const auto first = sample.site.articlesOfPage(1)[0];
+    const std::string chapter = shell("unzip -p '" + book + "' OEBPS/chapter-0001.xhtml").second;
+    EXPECT_NE(chapter.find("<h1>" + utf8(first.title) + "</h1>"), std::string::npos);
+    EXPECT_NE(chapter.find("<p class=\"date\">" + first.date + "</p>"), std::string::npos);
+    const std::string lastTitle = utf8(sample.site.articlesOfPage(3).back().title);
+    EXPECT_NE(shell("unzip -p '" + book + "' OEBPS/chapter-0058.xhtml").second.find(lastTitle), std::string::npos);
+    const std::string body = utf8(first.body);
+    for (std::size_t start = 0; start < body.size();) {
+        std::size_t end = body.find("\r\n", start);
+        end = end == std::string::npos ? body.size() : end;
+        const std::string line = body.substr(start, end - start);
+        if (!line.empty())
+            EXPECT_NE(chapter.find("<p>" + line + "</p>"), std::string::npos) << line;
+        start = end + 2;
+    }
+    const auto [checked, report] = shell("java -jar /usr/share/java/epubcheck.jar '" + book + "' 2>&1");
+    if (report.find("Messages:") == std::string::npos)
+        GTEST_SKIP() << "epubcheck is not installed (scripts/test installs it)";
+    EXPECT_TRUE(checked) << report;
+    EXPECT_NE(report.find("0 fatals / 0 errors / 0 warnings"), std::string::npos) << report;
+}
+
+TEST_F(Library, APartialStoreGivesAPartialBookAndTextCopiesMatchIconv)
+{
+    const SiteAccessor site(sample.environment());
+    const auto articles = sample.site.articlesOfPage(2);
+    std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[4].title)));
+    testing_support::ScratchFolder out;
+    const std::string book = out.path() + "/partial.epub";
+    Output output = run(offline, {"export", "2-3"}, false, book);
+    EXPECT_EQ(output.code, 4);
+    EXPECT_NE(output.err.find("varnholt: not stored, left out: " + utf8(articles[4].title) + " (page 2)\n"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(book));
+    // Nothing but the book is left in its folder.
+    EXPECT_EQ(out.files(), std::vector<std::string>{"partial.epub"});
+
+    // A book in a folder that does not exist: nothing written, exit 6.
+    output = run(offline, {"export"}, false, out.path() + "/missing/book.epub");
+    EXPECT_EQ(output.code, 6);
+
+    const std::string folder = out.path() + "/text";
+    output = run(offline, {"export", "3"}, false, {}, folder);
+    EXPECT_EQ(output.code, 0) << output.err;
+    const auto page3 = sample.site.articlesOfPage(3);
+    for (const sample::SampleArticle& article : page3) {
+        const std::string name = articles::articleFileName(article.title);
+        const std::string copy = platform::readWholeFile(folder + "/" + name).value_or("(missing)");
+        const auto [converted, expected] =
+            shell("iconv -f GBK -t UTF-8 '" + site.articleFilePath(article.title) + "' | sed 's/\\r$//'");
+        ASSERT_TRUE(converted);
+        EXPECT_EQ(copy, expected) << name;
+    }
+    EXPECT_EQ(run(offline, {"export"}, false, {}, {}).code, 2);
+    EXPECT_EQ(run(offline, {"export", "9"}, false, out.path() + "/none.epub").code, 1);
+}
