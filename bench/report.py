@@ -84,3 +84,15 @@ print(f"| process start to both counts from the saved index, site refused (media
 print(f"| `show 1 3` from the store, site refused, whole process (median of 15) | "
       f"{startup['show_refused_stored_ms_median']:.0f} ms |")
 print(f"| resident memory after a page of twenty articles | {startup['resident_mib_after_page']:.1f} MiB |")
+
+library_file = os.path.join(folder, "library.json")
+if os.path.exists(library_file):
+    with open(library_file) as f:
+        library = json.load(f)
+    print("\n### Search and export (whole commands, warm page cache, medians)\n")
+    print("| measure | value |")
+    print("|---|---:|")
+    for count in (1000, 10000, 30000):
+        print(f"| search over {count:,} articles ({library[f'store_{count}_mb']:.0f} MB) | "
+              f"{library[f'search_{count}_ms']:.0f} ms |")
+    print(f"| EPUB export of 365 articles | {library['epub_365_ms']:.0f} ms |")

@@ -307,22 +307,15 @@ FileKind fileKind(const Path& path)
 #endif
 }
 
-std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit)
+namespace {
+
+#ifndef _WIN32
+// Reads the regular file `path` relative to the open folder `folder`, as readRegularFile does.
+std::optional<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit)
 {
-    if (fileKind(path) != FileKind::Regular)
-        return std::nullopt;
-#ifdef _WIN32
-    std::error_code error;
-    const auto size = fs::file_size(nativePath(path), error);
-    if (error || size > limit)
-        return std::nullopt;
-    std::optional<ByteSet> bytes = readWholeFile(path);
-    if (bytes && bytes->size() > limit)
-        return std::nullopt;
-    return bytes;
-#else
-    // O_NOFOLLOW: a link put there after the test is not followed; O_NONBLOCK: nor does a FIFO make the open wait.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // O_NOFOLLOW: no link is followed; O_NONBLOCK: nor does a FIFO make the open wait. fstat then rules out anything
+    // but a regular file.
+    const int descriptor = ::openat(folder, path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return std::nullopt;
     struct stat status {};
@@ -347,7 +340,36 @@ std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit)
     if (!ok)
         return std::nullopt;
     return bytes;
+}
 #endif
+
+} // namespace
+
+std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit)
+{
+#ifdef _WIN32
+    if (fileKind(path) != FileKind::Regular)
+        return std::nullopt;
+    std::error_code error;
+    const auto size = fs::file_size(nativePath(path), error);
+    if (error || size > limit)
+        return std::nullopt;
+    std::optional<ByteSet> bytes = readWholeFile(path);
+    if (bytes && bytes->size() > limit)
+        return std::nullopt;
+    return bytes;
+#else
+    return readRegularAt(AT_FDCWD, path.c_str(), limit);
+#endif
+}
+
+std::optional<ByteSet> FolderLookup::readRegular(const std::string& name, std::size_t limit) const
+{
+#ifndef _WIN32
+    if (descriptor >= 0)
+        return readRegularAt(descriptor, name.c_str(), limit);
+#endif
+    return readRegularFile(joinPath(folder, name), limit);
 }
 
 void removeStaleTemporaryFiles(const Path& folder)

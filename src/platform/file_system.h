@@ -32,7 +32,7 @@ FileKind fileKind(const Path& path);
 std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit);
 
 /// A folder held open for many existence tests of names in it, so that each test looks up one name instead of a
-/// whole path. Where the folder cannot be opened, the tests look up whole paths. Used by one thread at a time.
+/// whole path. Where the folder cannot be opened, the tests look up whole paths. Callable from several threads.
 class FolderLookup {
 public:
     explicit FolderLookup(Path folder);
@@ -44,6 +44,8 @@ public:
     bool contains(const std::string& name) const;
     /// What stands at `name` in the folder, without following a link.
     FileKind kindOf(const std::string& name) const;
+    /// The regular file `name` in the folder, as readRegularFile reads it.
+    std::optional<ByteSet> readRegular(const std::string& name, std::size_t limit) const;
 
 private:
     Path folder;

@@ -3,10 +3,12 @@
 
 #include "platform/http_client.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -64,6 +66,22 @@ bool waitForDetachedThreads(std::chrono::milliseconds limit)
     LiveThreads& live = liveThreads();
     std::unique_lock lock(live.mutex);
     return live.ended.wait_for(lock, limit, [&] { return live.count == 0; });
+}
+
+void runInParallel(std::size_t count, const std::function<void(std::size_t)>& work)
+{
+    const std::size_t threads = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), 8);
+    std::atomic<std::size_t> next{0};
+    const auto drain = [&] {
+        for (std::size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads && t < count; ++t)
+        helpers.emplace_back(drain);
+    drain();
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 void initProcess()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 
 namespace platform {
@@ -11,6 +12,10 @@ void startDetached(std::function<void()> procedure);
 
 /// Runs `procedure(argument)` on a new thread, as above.
 void startDetached(void (*procedure)(int), int argument);
+
+/// Runs `work(0)` ... `work(count - 1)` spread over the processor's cores, the calling thread among them, and returns
+/// when all have run. `work` must be safe to call from several threads at once.
+void runInParallel(std::size_t count, const std::function<void(std::size_t)>& work);
 
 /// How many threads started by `startDetached` are still running.
 int runningDetachedThreads();

@@ -123,6 +123,7 @@ struct SearchHit {
     int page = 0;        ///< the saved listing page that lists it; 0 when none does
     int hits = 0;        ///< the matches of all words together
     std::string context; ///< UTF-8: the line around the first match, the matches marked
+    long dateKey = 0;    ///< the date as a number that sorts as the date does
 };
 
 struct SearchResult {

@@ -6,10 +6,11 @@
 #include "matching/pattern_matcher.h"
 #include "platform/chinese_variants.h"
 #include "platform/gbk_codec.h"
+#include "platform/threads.h"
 
 #include <algorithm>
 #include <cctype>
-#include <tuple>
+#include <optional>
 
 namespace commands {
 namespace {
@@ -112,11 +113,12 @@ std::string contextAround(std::string_view text, std::size_t at,
     return shown;
 }
 
-std::tuple<int, int, int> dateKey(const Text& date)
+// A date written "Y-M-D" as one comparable number.
+long dateKey(const Text& date)
 {
     int year = 0, month = 0, day = 0;
     std::sscanf(date.c_str(), "%d-%d-%d", &year, &month, &day);
-    return {year, month, day};
+    return (static_cast<long>(year) * 100 + month) * 100 + day;
 }
 
 } // namespace
@@ -133,31 +135,33 @@ SearchResult runSearch(const SiteAccessor& site, const std::vector<std::string>&
         patterns.push_back(*pattern);
     }
     const SavedListings listings = readSavedListings(site);
-    matching::PatternMatcher matcher;
-    for (StoredArticle& article : readStoredArticles(site, listings)) {
+    std::vector<StoredArticle> stored = readStoredArticles(site, listings);
+    std::vector<std::optional<SearchHit>> found(stored.size());
+    platform::runInParallel(stored.size(), [&](std::size_t i) {
+        StoredArticle& article = stored[i];
+        matching::PatternMatcher matcher;
         // The title and the body, each its own line.
         const Text text = article.parts.title + "\r\n" + article.parts.body;
         int hits = 0;
         std::vector<std::pair<std::size_t, std::size_t>> all;
-        bool everyWord = true;
         for (const Text& pattern : patterns) {
-            const auto found = matchesOf(matcher, text, pattern);
-            everyWord = everyWord && !found.empty();
-            if (!everyWord)
-                break;
-            hits += static_cast<int>(found.size());
-            all.insert(all.end(), found.begin(), found.end());
+            const auto matches = matchesOf(matcher, text, pattern);
+            if (matches.empty())
+                return;
+            hits += static_cast<int>(matches.size());
+            all.insert(all.end(), matches.begin(), matches.end());
         }
-        if (!everyWord)
-            continue;
         const std::size_t first = std::min_element(all.begin(), all.end())->first;
-        result.hits.push_back({std::move(article.fileName), article.parts.title, article.parts.date, article.page,
-                               hits, contextAround(text, first, all, terminal)});
-    }
-    std::sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {
+        found[i] = SearchHit{std::move(article.fileName), article.parts.title, article.parts.date, article.page, hits,
+                             contextAround(text, first, all, terminal), dateKey(article.parts.date)};
+    });
+    for (std::optional<SearchHit>& hit : found)
+        if (hit)
+            result.hits.push_back(std::move(*hit));
+    std::stable_sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {
         if (a.hits != b.hits)
             return a.hits > b.hits;
-        return dateKey(a.date) > dateKey(b.date);
+        return a.dateKey > b.dateKey;
     });
     return result;
 }
