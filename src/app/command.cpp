@@ -84,9 +84,14 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     policy.delay = std::chrono::milliseconds(static_cast<long long>(line.delaySeconds * 1000));
     policy.randomDelay = line.randomDelay;
     auto downloads = std::make_shared<platform::PolicyDownloader>(policy, environment.fetch);
-    // Every download that fails, after its retries, says where and why.
-    downloads->setOnFailure([err](const Text& address, const platform::DownloadResult& result) {
+    // Every download that fails, after its retries, says where and why; the placeholder also says how to set the
+    // site, once.
+    auto hinted = std::make_shared<bool>(!isPlaceholderSite(environment.siteAddress));
+    downloads->setOnFailure([err, hinted](const Text& address, const platform::DownloadResult& result) {
         std::fprintf(err, "varnholt: %s: %s\n", platform::gbk::toUtf8(address).c_str(), result.reason.c_str());
+        if (!*hinted)
+            std::fprintf(err, "varnholt: %s\n", howToSetTheSite().c_str());
+        *hinted = true;
     });
     SiteEnvironment commandEnvironment = environment;
     commandEnvironment.download = [downloads](const Text& address) { return (*downloads)(address); };

@@ -26,6 +26,7 @@ int runWindow(int argc, char** argv, const SiteEnvironment& environment)
     Reader reader{window.port(), catalog, environment, [](std::function<void()> work) {
                       platform::startDetached(std::move(work));
                   }};
+    reader.state->placeholderSite = isPlaceholderSite(environment.siteAddress);
     window.setHandlers({[&] { onPageSelected(reader); }, [&] { onEntrySelected(reader); },
                         [&] { onArticleSelected(reader); }});
     window.show();
@@ -78,10 +79,8 @@ int main(int argc, char** argv)
         demoServer = std::make_unique<platform::LocalServer>();
         sample::SampleSite(demoServer->baseAddress()).serveOn(*demoServer);
         environment.siteAddress = demoServer->baseAddress();
-    } else if (!line.site.empty()) {
-        environment.siteAddress = line.site;
-        while (environment.siteAddress.ends_with('/'))
-            environment.siteAddress.pop_back();
+    } else {
+        environment.siteAddress = chooseSiteAddress(line.site);
     }
 
     if (!line.arguments.empty())

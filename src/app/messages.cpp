@@ -36,4 +36,12 @@ const Text& offlineNotice()
     return text;
 }
 
+const Text& siteNotSet()
+{
+    static const Text text = platform::gbk::fromUtf8(
+        "未設定網站。請以 --site 網址、環境變數 VARNHOLT_SITE，\r\n或設定檔 ~/.config/varnholt/varnholt.conf 中的一行 "
+        "site=網址 指定網站。");
+    return text;
+}
+
 } // namespace messages

@@ -11,5 +11,7 @@ const Text& loadingSecondPart();
 const Text& completion();
 /// Shown once when the site cannot be reached and the lists come from the saved listing pages.
 const Text& offlineNotice();
+/// Shown when the counts cannot be read from the built-in placeholder site: how to set the site.
+const Text& siteNotSet();
 
 } // namespace messages

@@ -75,6 +75,8 @@ void fillCountLists(Reader& reader)
     fillNumberList(reader, Control::EntryList, counts.entries);
     if (counts.source == ListingSource::Stored && (counts.pages > 0 || counts.entries > 0))
         showOfflineNotice(reader, false);
+    if (counts.pages < 0 && reader.state->placeholderSite)
+        reader.window.replaceText(messages::siteNotSet());
 }
 
 bool fillPageList(Reader& reader)

@@ -18,6 +18,8 @@ struct ReaderState {
     std::atomic<std::uint64_t> listedGeneration{0};
     /// The offline notice is shown once.
     std::atomic<bool> offlineNoticeShown{false};
+    /// The site is the built-in placeholder: when the counts cannot be read, the text box says how to set it.
+    bool placeholderSite = false;
 };
 
 /// What every handler works with. `startWorker` runs a procedure on a new thread; tests may run it in place.

@@ -2,6 +2,10 @@
 #include "app/store.h"
 
 #include "platform/file_system.h"
+#include "site/address.h"
+#include "site/site_texts.h"
+
+#include <cstdlib>
 
 platform::Path chooseStoreRoot(const std::string& requested)
 {
@@ -37,4 +41,26 @@ bool storeIsWritable(const SiteAccessor& site, std::FILE* err)
         }
     }
     return true;
+}
+
+std::string chooseSiteAddress(const std::string& option)
+{
+    if (!option.empty())
+        return site::siteAddressOf(option);
+    if (const char* variable = std::getenv("VARNHOLT_SITE"); variable && *variable)
+        return site::siteAddressOf(variable);
+    if (const std::string configured = platform::configValue("site"); !configured.empty())
+        return site::siteAddressOf(configured);
+    return std::string(site::DefaultSiteAddress);
+}
+
+bool isPlaceholderSite(const std::string& address)
+{
+    return address == site::DefaultSiteAddress;
+}
+
+std::string howToSetTheSite()
+{
+    return "no site is set: name it with --site ADDRESS, the environment variable VARNHOLT_SITE, or a line "
+           "site=ADDRESS in " + platform::configFilePath();
 }

@@ -18,3 +18,13 @@ std::string describeDefaultStore();
 /// Whether the folder tree exists and takes files; when not, says which folder and why on `err`. Checked before any
 /// download, so that nothing is downloaded for a store that cannot keep it.
 bool storeIsWritable(const SiteAccessor& site, std::FILE* err);
+
+/// The site's address, set once: `--site`, else the environment variable VARNHOLT_SITE, else `site=` in the
+/// configuration file, else the built-in placeholder; in each case reduced to scheme, host and port.
+std::string chooseSiteAddress(const std::string& option);
+
+/// Whether `address` is the built-in placeholder, which names no real site.
+bool isPlaceholderSite(const std::string& address);
+
+/// One line saying how to set the site, for when the placeholder fails.
+std::string howToSetTheSite();

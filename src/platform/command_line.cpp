@@ -12,8 +12,11 @@ constexpr const char* Version = VARNHOLT_VERSION;
 
 struct Options {
     QCommandLineOption site{QStringLiteral("site"),
-                            QStringLiteral("Read the article site at ADDRESS (scheme, host and port), for example "
-                                           "http://127.0.0.1:8123."),
+                            QStringLiteral("Read the article site at ADDRESS, for example https://host or the "
+                                           "category's address copied from a browser (its path is dropped). "
+                                           "Without it: the environment variable VARNHOLT_SITE, else a line "
+                                           "site=ADDRESS in $XDG_CONFIG_HOME/varnholt/varnholt.conf "
+                                           "(~/.config/varnholt/varnholt.conf)."),
                             QStringLiteral("ADDRESS")};
     QCommandLineOption store{QStringLiteral("store"), QStringLiteral("Keep the folder tree under DIR."),
                              QStringLiteral("DIR")};

@@ -1,6 +1,7 @@
 // File-system tasks over std::filesystem and the system's own atomic-rename primitives.
 #include "platform/file_system.h"
 
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <atomic>
@@ -463,6 +464,25 @@ std::vector<std::string> regularFilesIn(const Path& folder)
             names.push_back(fromNative(it->path().filename()));
     }
     return names;
+}
+
+} // namespace platform
+
+namespace platform {
+
+Path configFilePath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return joinPath(joinPath(folder.toStdString(), "varnholt"), "varnholt.conf");
+}
+
+std::string configValue(const std::string& key)
+{
+    const Path path = configFilePath();
+    if (fileKind(path) != FileKind::Regular)
+        return {};
+    const QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    return settings.value(QString::fromStdString(key)).toString().toStdString();
 }
 
 } // namespace platform

@@ -95,6 +95,14 @@ std::vector<std::string> regularFilesIn(const Path& folder);
 /// Joins two path pieces with one separator.
 Path joinPath(const Path& folder, const std::string& name);
 
+/// The program's configuration file: $XDG_CONFIG_HOME/varnholt/varnholt.conf (~/.config/... when the variable is
+/// not set), or the system's equivalent.
+Path configFilePath();
+
+/// The value of `key` in the configuration file (an INI file of `key=value` lines), or the empty text when the file
+/// or the key is missing.
+std::string configValue(const std::string& key);
+
 /// The user's per-application data folder (used when the running directory is read-only).
 Path userDataDirectory();
 

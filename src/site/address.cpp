@@ -88,4 +88,17 @@ Text resolveAddress(const Text& href, const Text& base)
     return Text(origin) + removeDotSegments(folder + href.substr(0, queryStart)) + href.substr(queryStart);
 }
 
+std::string siteAddressOf(const std::string& address)
+{
+    std::string site = address;
+    if (const std::size_t scheme = site.find("://"); scheme != std::string::npos) {
+        const std::size_t path = site.find_first_of("/?#", scheme + 3);
+        if (path != std::string::npos)
+            site.erase(path);
+    }
+    while (site.ends_with('/'))
+        site.pop_back();
+    return site;
+}
+
 } // namespace site

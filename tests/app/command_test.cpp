@@ -1,6 +1,10 @@
 // The commands against the sample site: outputs, exit codes, what they download, and usage errors.
 #include "app/command.h"
 
+#include "app/store.h"
+#include "site/address.h"
+#include "site/site_texts.h"
+
 #include "platform/http_client.h"
 #include "support/fault_server.h"
 #include "support/test_support.h"
@@ -454,3 +458,38 @@ TEST_F(Command, StoresThatCannotTakeFilesStopTheCommand)
     }
 }
 #endif
+
+// The site is set once: the option, else VARNHOLT_SITE, else the configuration file, else the placeholder, which
+// says how to set the site when it fails.
+TEST(SiteChoice, OptionEnvironmentConfigurationThenPlaceholder)
+{
+    EXPECT_EQ(site::siteAddressOf("https://host/303/index.html"), "https://host");
+    EXPECT_EQ(site::siteAddressOf("https://host/303/"), "https://host");
+    EXPECT_EQ(site::siteAddressOf("http://127.0.0.1:8123/"), "http://127.0.0.1:8123");
+    EXPECT_EQ(site::siteAddressOf("https://host?x=1#y"), "https://host");
+
+    testing_support::ScratchFolder home;
+    ::setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+    ::unsetenv("VARNHOLT_SITE");
+    EXPECT_TRUE(isPlaceholderSite(chooseSiteAddress("")));
+    std::filesystem::create_directories(home.path() + "/varnholt");
+    ASSERT_TRUE(platform::writeWholeFile(home.path() + "/varnholt/varnholt.conf", "site=https://configured/303/\n"));
+    EXPECT_EQ(chooseSiteAddress(""), "https://configured");
+    ::setenv("VARNHOLT_SITE", "https://environment/303/index.html", 1);
+    EXPECT_EQ(chooseSiteAddress(""), "https://environment");
+    EXPECT_EQ(chooseSiteAddress("https://option/303/index.html"), "https://option");
+    ::unsetenv("VARNHOLT_SITE");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(Command, ThePlaceholderSiteSaysHowToSetTheSite)
+{
+    SiteEnvironment placeholder = sample.environment();
+    placeholder.siteAddress = std::string(site::DefaultSiteAddress);
+    const Output output = runAt(placeholder, {"counts"}, false, 0);
+    EXPECT_EQ(output.code, 3);
+    EXPECT_NE(output.err.find("varnholt: no site is set: name it with --site ADDRESS, the environment variable "
+                              "VARNHOLT_SITE, or a line site=ADDRESS in "),
+              std::string::npos)
+        << output.err;
+}
