@@ -14,9 +14,10 @@ platform::Path chooseStoreRoot(const std::string& requested)
         return requested;
     }
     const platform::Path running = platform::runningDirectory();
-    if (platform::isWritableDirectory(running))
+    if (!platform::isInstalledProgramFolder(running) && platform::isWritableDirectory(running))
         return running;
-    // An installed program's folder is read-only: store where the user's own data goes instead of nowhere.
+    // An installed program's folder is read-only, or no place for data even where it is not (as for root): store
+    // where the user's own data goes.
     const platform::Path data = platform::userDataDirectory();
     platform::ensureDirectories(data);
     return data;
@@ -25,7 +26,7 @@ platform::Path chooseStoreRoot(const std::string& requested)
 std::string describeDefaultStore()
 {
     const platform::Path running = platform::runningDirectory();
-    if (platform::isWritableDirectory(running))
+    if (!platform::isInstalledProgramFolder(running) && platform::isWritableDirectory(running))
         return platform::joinPath(running, "Marrowfen") + " (beside the program; --store DIR to change)";
     return platform::joinPath(platform::userDataDirectory(), "Marrowfen") +
            " (the program's folder is read-only; --store DIR to change)";

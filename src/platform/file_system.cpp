@@ -486,3 +486,17 @@ std::string configValue(const std::string& key)
 }
 
 } // namespace platform
+
+namespace platform {
+
+bool isInstalledProgramFolder(const Path& path)
+{
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    return path == "/usr" || path.starts_with("/usr/") || path.starts_with("/opt/");
+#endif
+}
+
+} // namespace platform

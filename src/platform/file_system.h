@@ -59,6 +59,10 @@ void ensureDirectory(const Path& path);
 /// receives the cause.
 bool ensureDirectories(const Path& path, std::string* error = nullptr);
 
+/// Whether `path` is a folder of installed programs (under /usr or /opt), where no program keeps its data even when it
+/// could write there.
+bool isInstalledProgramFolder(const Path& path);
+
 /// Whether a file can be created in the folder `path` (which must exist).
 bool isWritableDirectory(const Path& path);
 

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QIcon>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -61,6 +62,10 @@ Application::Application(int& argc, char** argv)
 {
     new QApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnholt"));
+    // The menu entry's name ties the window to its icon and entry on the desktop; the icon comes from the theme
+    // where the program is installed, else from the copy built into it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("varnholt"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnholt"), QIcon(QStringLiteral(":/varnholt.svg"))));
 }
 
 Application::~Application()
