@@ -29,7 +29,7 @@ std::string describeDefaultStore()
     if (!platform::isInstalledProgramFolder(running) && platform::isWritableDirectory(running))
         return platform::joinPath(running, "Marrowfen") + " (beside the program; --store DIR to change)";
     return platform::joinPath(platform::userDataDirectory(), "Marrowfen") +
-           " (the program's folder is read-only; --store DIR to change)";
+           " (the user's data folder, since the program's folder takes no data; --store DIR to change)";
 }
 
 bool storeIsWritable(const SiteAccessor& site, std::FILE* err)
