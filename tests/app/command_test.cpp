@@ -24,22 +24,8 @@ using testing_support::utf8;
 
 namespace {
 
-struct Output {
-    int code = 0;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(std::FILE* file)
-{
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
+using Output = testing_support::CommandOutput;
+using testing_support::readAllAndClose;
 
 struct CommandFixture : ::testing::Test {
     SampleServer sample;
@@ -60,8 +46,8 @@ struct CommandFixture : ::testing::Test {
         std::FILE* err = std::tmpfile();
         Output output;
         output.code = runCommand(line, environment, out, err);
-        output.out = readAll(out);
-        output.err = readAll(err);
+        output.out = readAllAndClose(out);
+        output.err = readAllAndClose(err);
         return output;
     }
 };
@@ -363,7 +349,7 @@ TEST_F(Command, StoreAndOutputThatCannotBeWritten)
     std::FILE* err = std::tmpfile();
     EXPECT_EQ(runCommand(line, sample.environment(), full, err), 6);
     std::fclose(full);
-    EXPECT_EQ(readAll(err), "varnholt: the output could not be written\n");
+    EXPECT_EQ(readAllAndClose(err), "varnholt: the output could not be written\n");
 }
 
 TEST_F(Command, TitlesCannotForgeLinesOrReachTheTerminal)

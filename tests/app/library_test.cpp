@@ -15,22 +15,8 @@ using testing_support::utf8;
 
 namespace {
 
-struct Output {
-    int code = 0;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(std::FILE* file)
-{
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
+using Output = testing_support::CommandOutput;
+using testing_support::readAllAndClose;
 
 // The output of a shell command, and whether it succeeded.
 std::pair<bool, std::string> shell(const std::string& command)
@@ -67,8 +53,8 @@ struct LibraryFixture : ::testing::Test {
         std::FILE* err = std::tmpfile();
         Output output;
         output.code = runCommand(line, environment, out, err);
-        output.out = readAll(out);
-        output.err = readAll(err);
+        output.out = readAllAndClose(out);
+        output.err = readAllAndClose(err);
         return output;
     }
     Output search(std::vector<std::string> words, bool json = false)

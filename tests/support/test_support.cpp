@@ -93,6 +93,17 @@ int SampleServer::articleRequests() const
     return server.totalRequests() - listing;
 }
 
+std::string readAllAndClose(std::FILE* file)
+{
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
 const char* controlName(platform::Control control)
 {
     switch (control) {

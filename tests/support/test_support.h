@@ -10,6 +10,7 @@
 #include "site/site_accessor.h"
 #include "support/fault_server.h"
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -51,6 +52,16 @@ public:
     /// Requests for article pages (every path that is not a listing page).
     int articleRequests() const;
 };
+
+/// What a command printed and its exit code.
+struct CommandOutput {
+    int code = 0;
+    std::string out;
+    std::string err;
+};
+
+/// The whole content of `file` from its start; closes it.
+std::string readAllAndClose(std::FILE* file);
 
 /// A WindowModel that records every change as one line of a log, in call order.
 class FakeWindow : public platform::WindowModel {

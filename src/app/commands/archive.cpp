@@ -26,7 +26,7 @@ ArchivePage summarise(const PageResult& loaded)
     ArchivePage page;
     page.page = loaded.page;
     page.loaded = loaded.loaded();
-    page.source = loaded.origin.source;
+    page.source = loaded.listing.origin.source;
     page.entries = static_cast<int>(loaded.entries.size());
     for (const PageEntry& entry : loaded.entries) {
         page.storedBefore += entry.state == EntryState::Stored;

@@ -31,6 +31,13 @@ struct ListingOrigin {
     std::optional<long long> storedAt; ///< when the saved copy that was read was saved
 };
 
+/// How a listing page was loaded, as the messages tell it.
+struct ListingOutcome {
+    int code = -1;       ///< the number of entries, or -1, -5, -6 (see ListingLoad)
+    bool notGbk = false; ///< the page arrived but is not GBK text
+    ListingOrigin origin;
+};
+
 struct CountsResult {
     int pages = -1;   ///< -1: unreadable
     int entries = -1;
@@ -54,22 +61,18 @@ struct PageEntry {
 
 struct PageResult {
     int page = 0;
-    int listing = -1;      ///< the listing's code: the number of entries, or -1, -5, -6 (see ListingLoad)
-    bool notGbk = false;   ///< the page arrived but is not GBK text
-    ListingOrigin origin;
+    ListingOutcome listing;
     std::vector<PageEntry> entries;
     bool interrupted = false;
     bool storeFailed = false; ///< a file could not be written (said on standard error); the load stopped there
 
-    bool loaded() const { return listing > 0; }
+    bool loaded() const { return listing.code > 0; }
 };
 
 struct ShowResult {
     int page = 0;
     int number = 0;
-    int listing = -1;
-    bool notGbk = false;
-    ListingOrigin origin;
+    ListingOutcome listing;
     bool shown = false;
     bool storeFailed = false; ///< shown, but it could not be stored
     Text title;
@@ -156,6 +159,8 @@ ExportResult runExport(const SiteAccessor& site, const ExportRequest& request, s
 
 /// Tells on `err` that the site brought nothing and listing page `page`'s saved copy serves instead.
 void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err);
+/// `load` of listing page `page` as the commands tell it; says on `err` when the saved copy serves.
+ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err);
 
 int exitCode(const CountsResult& result);
 int exitCode(const PageResult& result);

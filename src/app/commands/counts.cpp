@@ -14,6 +14,14 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
                  saved.c_str());
 }
 
+ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
+{
+    ListingOutcome outcome{load.result, load.notGbk, {load.source, load.download.reason, load.storedAt}};
+    if (load.result > 0)
+        reportStoredListing(outcome.origin, page, err);
+    return outcome;
+}
+
 CountsResult runCounts(const SiteAccessor& site, std::FILE* err)
 {
     const CountsLoad counts = site.queryCounts();

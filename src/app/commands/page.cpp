@@ -12,12 +12,9 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
     PageResult result;
     result.page = page;
     ListingLoad load = site.loadListing(page);
-    result.listing = load.result;
-    result.notGbk = load.notGbk;
-    result.origin = {load.source, load.download.reason, load.storedAt};
+    result.listing = takeListing(load, page, err);
     if (load.result <= 0)
         return result;
-    reportStoredListing(result.origin, page, err);
     if (load.listingWriteFailed) {
         std::fprintf(err, "varnholt: %s: the listing page could not be saved\n", site.listingFilePath(page).c_str());
         result.storeFailed = true;

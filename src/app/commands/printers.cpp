@@ -59,14 +59,14 @@ const char* sourceWord(ListingSource source)
 }
 
 // Why listing page `page` gave no entries.
-void reportUnloadedListing(int page, int listing, bool notGbk, const ListingOrigin& origin, std::FILE* err)
+void reportUnloadedListing(int page, const ListingOutcome& listing, std::FILE* err)
 {
     std::string why;
-    if (!origin.reason.empty())
+    if (!listing.origin.reason.empty())
         why = "no saved copy with entries"; // the failed download has said why it brought nothing
-    else if (notGbk)
+    else if (listing.notGbk)
         why = "the page is not GBK text";
-    else if (listing == -6)
+    else if (listing.code == -6)
         why = "the page is too complex to search";
     else
         why = "the page holds no entries";
@@ -76,13 +76,13 @@ void reportUnloadedListing(int page, int listing, bool notGbk, const ListingOrig
 void reportProblems(const PageResult& result, std::FILE* err)
 {
     if (!result.loaded())
-        reportUnloadedListing(result.page, result.listing, result.notGbk, result.origin, err);
+        reportUnloadedListing(result.page, result.listing, err);
 }
 
 void reportProblems(const ShowResult& result, std::FILE* err)
 {
-    if (result.listing <= 0)
-        reportUnloadedListing(result.page, result.listing, result.notGbk, result.origin, err);
+    if (result.listing.code <= 0)
+        reportUnloadedListing(result.page, result.listing, err);
     if (!result.shown)
         std::fprintf(err, "%s\n", utf8(articles::failureMessage()).c_str());
 }
@@ -162,7 +162,7 @@ void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
                         .set("state", stateWord(entry)));
     printLine(platform::Json::object()
                   .set("page", result.page)
-                  .set("source", sourceWord(result.origin.source))
+                  .set("source", sourceWord(result.listing.origin.source))
                   .set("entries", std::move(entries)),
               out);
 }
@@ -180,7 +180,7 @@ void printJson(const ShowResult& result, std::FILE* out, std::FILE* err)
     if (result.shown)
         printLine(platform::Json::object()
                       .set("page", result.page)
-                      .set("source", sourceWord(result.origin.source))
+                      .set("source", sourceWord(result.listing.origin.source))
                       .set("number", result.number)
                       .set("title", utf8(result.title))
                       .set("text", displayText(result.content)),

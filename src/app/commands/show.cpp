@@ -11,12 +11,9 @@ ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* er
     result.page = page;
     result.number = number;
     ListingLoad load = site.loadListing(page);
-    result.listing = load.result;
-    result.notGbk = load.notGbk;
-    result.origin = {load.source, load.download.reason, load.storedAt};
+    result.listing = takeListing(load, page, err);
     if (load.result <= 0)
         return result;
-    reportStoredListing(result.origin, page, err);
     Catalog catalog;
     catalog.replaceAll(std::move(load.entries));
     if (number <= catalog.count())
