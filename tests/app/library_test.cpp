@@ -177,8 +177,9 @@ TEST_F(Library, TheBookHoldsEveryStoredArticleInListingOrderAndPassesEpubcheck)
         std::size_t end = body.find("\r\n", start);
         end = end == std::string::npos ? body.size() : end;
         const std::string line = body.substr(start, end - start);
-        if (!line.empty())
+        if (!line.empty()) {
             EXPECT_NE(chapter.find("<p>" + line + "</p>"), std::string::npos) << line;
+        }
         start = end + 2;
     }
     const auto [checked, report] = shell("java -jar /usr/share/java/epubcheck.jar '" + book + "' 2>&1");

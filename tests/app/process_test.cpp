@@ -7,6 +7,13 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/wait.h>
+#ifdef __linux__
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#endif
 #include <unistd.h>
 
 #include <chrono>
@@ -182,6 +189,72 @@ TEST(Process, ExitCodesSayHowItEnded)
     EXPECT_NE(window.output.find("varnholt: cannot write the store: /dev/null/store/Marrowfen/"), std::string::npos)
         << window.output;
 }
+
+#ifdef __linux__
+// The program with a name server that never answers: in a mount namespace of its own whose resolv.conf names a
+// local UDP socket that is never read. Returns the child; -1 when namespaces or mounts are not allowed here.
+Child startWithSilentNameServer(const std::vector<std::string>& arguments, const std::string& folder)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        const std::string resolv = folder + "/resolv.conf";
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            !platform::writeWholeFile(resolv, "nameserver 127.0.0.77\noptions timeout:30 attempts:3\n") ||
+            mount(resolv.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
+            _exit(77);
+        // Bound and never read: every query waits for an answer that never comes. It stays open across exec.
+        const int silent = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(53);
+        address.sin_addr.s_addr = htonl(0x7F00004D); // 127.0.0.77
+        if (silent < 0 || bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            _exit(77);
+        std::vector<char*> argv{const_cast<char*>(VARNHOLT_BINARY)};
+        for (const std::string& word : arguments)
+            argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), const_cast<char*>("HOME=/tmp"), nullptr};
+        execve(VARNHOLT_BINARY, argv.data(), envp);
+        _exit(127);
+    }
+    close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// A name look-up that never answers keeps the connect time-out (15 s), and Ctrl-C still ends the program at once.
+TEST(Process, ANameLookupThatNeverAnswersKeepsTheTimeLimitsAndCtrlC)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a mount namespace with its own resolv.conf";
+    testing_support::ScratchFolder scratch;
+    const std::vector<std::string> arguments{"page", "1", "--site", "http://never-answers.example", "--store",
+                                             scratch.path(), "--retries", "0"};
+    const auto started = std::chrono::steady_clock::now();
+    const Finished timedOut = finish(startWithSilentNameServer(arguments, scratch.path()));
+    if (timedOut.code == 77)
+        GTEST_SKIP() << "mount namespaces are not allowed here";
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(timedOut.code, 3) << timedOut.output;
+    EXPECT_NE(timedOut.output.find("http://never-answers.example/303/index.html: "), std::string::npos)
+        << timedOut.output;
+    EXPECT_LT(took, std::chrono::seconds(18)) << timedOut.output;
+
+    const Child child = startWithSilentNameServer(arguments, scratch.path());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto interrupted = std::chrono::steady_clock::now();
+    kill(child.pid, SIGINT);
+    const Finished stopped = finish(child);
+    EXPECT_EQ(stopped.code, 130) << stopped.output;
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(2));
+}
+#endif
 
 TEST(Process, KilledAtRandomMomentsTheStoreHoldsOnlyCompleteArticlesAndAResumedRunCompletesIt)
 {

@@ -44,7 +44,7 @@ std::string xhtmlPage(const std::string& title, const std::string& body)
 
 std::string chapterName(std::size_t index)
 {
-    char name[32];
+    char name[48];
     std::snprintf(name, sizeof name, "chapter-%04zu.xhtml", index + 1);
     return name;
 }
