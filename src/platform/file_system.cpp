@@ -422,9 +422,6 @@ Path userDataDirectory()
     return Path(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
-} // namespace platform
-
-namespace platform {
 
 std::optional<long long> modificationTime(const Path& path)
 {
@@ -436,23 +433,34 @@ std::optional<long long> modificationTime(const Path& path)
     return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
 }
 
-std::string localTimeText(long long secondsSinceEpoch)
+namespace {
+
+std::string timeText(long long secondsSinceEpoch, bool utc, const char* format)
 {
     const auto time = static_cast<std::time_t>(secondsSinceEpoch);
-    std::tm local{};
+    std::tm parts{};
 #ifdef _WIN32
-    localtime_s(&local, &time);
+    utc ? gmtime_s(&parts, &time) : localtime_s(&parts, &time);
 #else
-    localtime_r(&time, &local);
+    utc ? gmtime_r(&time, &parts) : localtime_r(&time, &parts);
 #endif
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    std::strftime(text, sizeof text, format, &parts);
     return text;
 }
 
-} // namespace platform
+} // namespace
 
-namespace platform {
+std::string localTimeText(long long secondsSinceEpoch)
+{
+    return timeText(secondsSinceEpoch, false, "%Y-%m-%d %H:%M");
+}
+
+std::string utcTimeText(long long secondsSinceEpoch)
+{
+    return timeText(secondsSinceEpoch, true, "%Y-%m-%dT%H:%M:%SZ");
+}
+
 
 std::vector<std::string> regularFilesIn(const Path& folder)
 {
@@ -466,9 +474,6 @@ std::vector<std::string> regularFilesIn(const Path& folder)
     return names;
 }
 
-} // namespace platform
-
-namespace platform {
 
 Path configFilePath()
 {
@@ -485,9 +490,6 @@ std::string configValue(const std::string& key)
     return settings.value(QString::fromStdString(key)).toString().toStdString();
 }
 
-} // namespace platform
-
-namespace platform {
 
 bool isInstalledProgramFolder(const Path& path)
 {

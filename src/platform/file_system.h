@@ -92,6 +92,9 @@ std::optional<long long> modificationTime(const Path& path);
 /// A time in seconds since 1970 as local time, "YYYY-MM-DD HH:MM".
 std::string localTimeText(long long secondsSinceEpoch);
 
+/// A time in seconds since 1970 in UTC, "YYYY-MM-DDTHH:MM:SSZ".
+std::string utcTimeText(long long secondsSinceEpoch);
+
 /// The names of the regular files directly in `folder` (links and folders left out), unsorted; empty when the
 /// folder cannot be read.
 std::vector<std::string> regularFilesIn(const Path& folder);

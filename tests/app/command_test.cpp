@@ -7,6 +7,7 @@
 
 #include "platform/http_client.h"
 #include "support/fault_server.h"
+#include "command_capture.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -42,13 +43,7 @@ struct CommandFixture : ::testing::Test {
         line.arguments = std::move(arguments);
         line.json = json;
         line.retries = retries;
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Output output;
-        output.code = runCommand(line, environment, out, err);
-        output.out = readAllAndClose(out);
-        output.err = readAllAndClose(err);
-        return output;
+        return testing_support::runCapturing(line, environment);
     }
 };
 

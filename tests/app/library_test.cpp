@@ -2,6 +2,7 @@
 #include "app/command.h"
 
 #include "articles/article_file.h"
+#include "command_capture.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@ using testing_support::utf8;
 namespace {
 
 using Output = testing_support::CommandOutput;
-using testing_support::readAllAndClose;
 
 // The output of a shell command, and whether it succeeded.
 std::pair<bool, std::string> shell(const std::string& command)
@@ -49,13 +49,7 @@ struct LibraryFixture : ::testing::Test {
         line.json = json;
         line.epubFile = epub;
         line.textFolder = text;
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Output output;
-        output.code = runCommand(line, environment, out, err);
-        output.out = readAllAndClose(out);
-        output.err = readAllAndClose(err);
-        return output;
+        return testing_support::runCapturing(line, environment);
     }
     Output search(std::vector<std::string> words, bool json = false)
     {

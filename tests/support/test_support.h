@@ -53,13 +53,6 @@ public:
     int articleRequests() const;
 };
 
-/// What a command printed and its exit code.
-struct CommandOutput {
-    int code = 0;
-    std::string out;
-    std::string err;
-};
-
 /// The whole content of `file` from its start; closes it.
 std::string readAllAndClose(std::FILE* file);
 

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <ctime>
 #include <set>
 
 namespace commands {
@@ -87,20 +86,6 @@ std::string bookIdentifier(const std::vector<std::string>& chapters)
     return uuid;
 }
 
-std::string utcNow()
-{
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 std::vector<platform::ZipEntry> epubEntries(const std::vector<StoredArticle>& chosen)
 {
     const std::string bookTitle = "母豬養殖技術";
@@ -124,7 +109,9 @@ std::vector<platform::ZipEntry> epubEntries(const std::vector<StoredArticle>& ch
         "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
         "<dc:identifier id=\"book-id\">" + bookIdentifier(chapters) + "</dc:identifier>\n"
         "<dc:title>" + bookTitle + "</dc:title>\n<dc:language>zh</dc:language>\n"
-        "<meta property=\"dcterms:modified\">" + utcNow() + "</meta>\n</metadata>\n"
+        "<meta property=\"dcterms:modified\">" + platform::utcTimeText(std::chrono::duration_cast<std::chrono::seconds>(
+                                                 std::chrono::system_clock::now().time_since_epoch())
+                                                 .count()) + "</meta>\n</metadata>\n"
         "<manifest>\n" + manifest + "</manifest>\n<spine>\n" + spine + "</spine>\n</package>\n";
     std::vector<platform::ZipEntry> entries{
         {"mimetype", "application/epub+zip", false},
