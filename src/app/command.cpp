@@ -97,12 +97,16 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     commandEnvironment.download = [downloads](const Text& address) { return (*downloads)(address); };
     commandEnvironment.fetch = [downloads](const Text& address) { return downloads->fetch(address); };
     const SiteAccessor store(commandEnvironment);
-    store.removeInterruptedWrites();
-    const auto writable = [&] { return storeIsWritable(store, err); };
+    // The commands that write the store first clear what interrupted runs left; search and export only read it.
+    const auto writable = [&] {
+        store.removeInterruptedWrites();
+        return storeIsWritable(store, err);
+    };
 
     if (command == "counts") {
         if (operands != 0)
             return usageError(err, "counts takes no operands");
+        store.removeInterruptedWrites();
         return finish(runCounts(SiteAccessor(commandEnvironment), err), line, out, err);
     }
     if (command == "page") {

@@ -100,7 +100,7 @@ std::string articleFileName(const Text& title)
     return name;
 }
 
-ArticleParts parseArticleFile(const Text& fileText)
+ArticleParts parseArticleFile(std::string_view fileText)
 {
     ArticleParts parts;
     std::string_view rest = fileText;

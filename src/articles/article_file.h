@@ -25,6 +25,6 @@ struct ArticleParts {
     Text body;
     Text disclaimer;
 };
-ArticleParts parseArticleFile(const Text& fileText);
+ArticleParts parseArticleFile(std::string_view fileText);
 
 } // namespace articles

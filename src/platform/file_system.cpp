@@ -18,7 +18,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -311,8 +313,17 @@ FileKind fileKind(const Path& path)
 namespace {
 
 #ifndef _WIN32
+FileStamp stampFrom(const struct stat& status)
+{
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return {static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint64_t>(status.st_size),
+            nanoseconds(status.st_mtim), nanoseconds(status.st_ctim)};
+}
+
 // Reads the regular file `path` relative to the open folder `folder`, as readRegularFile does.
-std::optional<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit)
+std::optional<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit, FileStamp* stamp = nullptr)
 {
     // O_NOFOLLOW: no link is followed; O_NONBLOCK: nor does a FIFO make the open wait. fstat then rules out anything
     // but a regular file.
@@ -340,7 +351,24 @@ std::optional<ByteSet> readRegularAt(int folder, const char* path, std::size_t l
     ::close(descriptor);
     if (!ok)
         return std::nullopt;
+    if (stamp)
+        *stamp = stampFrom(status);
     return bytes;
+}
+#else
+std::optional<FileStamp> stampAt(const Path& path)
+{
+    std::error_code error;
+    if (fileKind(path) != FileKind::Regular)
+        return std::nullopt;
+    const auto size = fs::file_size(nativePath(path), error);
+    const auto written = fs::last_write_time(nativePath(path), error);
+    if (error)
+        return std::nullopt;
+    const auto modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::file_clock::to_sys(written).time_since_epoch())
+                               .count();
+    return FileStamp{0, static_cast<std::uint64_t>(size), modified, modified};
 }
 #endif
 
@@ -364,13 +392,85 @@ std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit)
 #endif
 }
 
-std::optional<ByteSet> FolderLookup::readRegular(const std::string& name, std::size_t limit) const
+std::optional<ByteSet> FolderLookup::readRegular(const std::string& name, std::size_t limit, FileStamp* stamp) const
 {
 #ifndef _WIN32
     if (descriptor >= 0)
-        return readRegularAt(descriptor, name.c_str(), limit);
-#endif
+        return readRegularAt(descriptor, name.c_str(), limit, stamp);
+    return readRegularAt(AT_FDCWD, joinPath(folder, name).c_str(), limit, stamp);
+#else
+    if (stamp) {
+        const auto found = stampAt(joinPath(folder, name));
+        if (!found)
+            return std::nullopt;
+        *stamp = *found;
+    }
     return readRegularFile(joinPath(folder, name), limit);
+#endif
+}
+
+std::optional<FileStamp> FolderLookup::stampOf(const std::string& name) const
+{
+#ifndef _WIN32
+    struct stat status {};
+    const int at = descriptor >= 0 ? descriptor : AT_FDCWD;
+    const Path path = descriptor >= 0 ? name : joinPath(folder, name);
+    if (::fstatat(at, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return stampFrom(status);
+#else
+    return stampAt(joinPath(folder, name));
+#endif
+}
+
+std::optional<FileStamp> folderStamp(const Path& path)
+{
+#ifndef _WIN32
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return stampFrom(status);
+#else
+    std::error_code error;
+    const auto written = fs::last_write_time(nativePath(path), error);
+    if (error || !fs::is_directory(nativePath(path), error))
+        return std::nullopt;
+    const auto modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::file_clock::to_sys(written).time_since_epoch())
+                              .count();
+    return FileStamp{0, 0, modified, modified};
+#endif
+}
+
+MappedFile::MappedFile(const Path& path)
+{
+#ifndef _WIN32
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    struct stat status {};
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        const auto size = static_cast<std::size_t>(status.st_size);
+        // The pages are in the page cache already when the file was read lately: map them all in one go.
+        void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
+        if (address != MAP_FAILED)
+            content = std::string_view(static_cast<const char*>(address), size);
+    }
+    ::close(descriptor);
+#else
+    if (auto bytes = readRegularFile(path, static_cast<std::size_t>(-1) / 2)) {
+        copy = std::move(*bytes);
+        content = copy;
+    }
+#endif
+}
+
+MappedFile::~MappedFile()
+{
+#ifndef _WIN32
+    if (!content.empty())
+        ::munmap(const_cast<char*>(content.data()), content.size());
+#endif
 }
 
 void removeStaleTemporaryFiles(const Path& folder)
@@ -465,15 +565,30 @@ std::string utcTimeText(long long secondsSinceEpoch)
 std::vector<std::string> regularFilesIn(const Path& folder)
 {
     std::vector<std::string> names;
+#ifdef _WIN32
     std::error_code error;
     for (fs::directory_iterator it(nativePath(folder), error), end; !error && it != end; it.increment(error)) {
         std::error_code typeError;
         if (it->is_regular_file(typeError) && !it->is_symlink(typeError))
             names.push_back(fromNative(it->path().filename()));
     }
+#else
+    // The entries' own types, read with the names: a store of thousands of articles is listed without a look-up
+    // per file.
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory)
+        return names;
+    while (const dirent* entry = ::readdir(directory)) {
+        const bool regular = entry->d_type == DT_UNKNOWN
+                                 ? kindAt(::dirfd(directory), entry->d_name) == FileKind::Regular
+                                 : entry->d_type == DT_REG;
+        if (regular)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(directory);
+#endif
     return names;
 }
-
 
 Path configFilePath()
 {

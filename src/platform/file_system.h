@@ -4,8 +4,10 @@
 #include "platform/text.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -31,6 +33,17 @@ FileKind fileKind(const Path& path);
 /// nothing when it is missing, not a regular file, unreadable or larger than `limit` bytes.
 std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit);
 
+/// One version of a file's content as the file system tells it: equal stamps mean an unchanged file, unless it was
+/// written twice within one step of the file system's clock (so a stamp younger than a few seconds proves nothing).
+struct FileStamp {
+    std::uint64_t identity = 0; ///< the file's number in its file system; 0 where there is none
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  ///< last write, nanoseconds since 1970
+    std::int64_t changed = 0;   ///< last change of content or status, which no program can set back; as `modified`
+                                ///< where the system keeps no such time
+    bool operator==(const FileStamp&) const = default;
+};
+
 /// A folder held open for many existence tests of names in it, so that each test looks up one name instead of a
 /// whole path. Where the folder cannot be opened, the tests look up whole paths. Callable from several threads.
 class FolderLookup {
@@ -44,12 +57,35 @@ public:
     bool contains(const std::string& name) const;
     /// What stands at `name` in the folder, without following a link.
     FileKind kindOf(const std::string& name) const;
-    /// The regular file `name` in the folder, as readRegularFile reads it.
-    std::optional<ByteSet> readRegular(const std::string& name, std::size_t limit) const;
+    /// The regular file `name` in the folder, as readRegularFile reads it; `stamp`, when given, receives the stamp
+    /// of the content read.
+    std::optional<ByteSet> readRegular(const std::string& name, std::size_t limit, FileStamp* stamp = nullptr) const;
+    /// The stamp of the regular file `name` in the folder (reached without a link); nothing for anything else.
+    std::optional<FileStamp> stampOf(const std::string& name) const;
 
 private:
     Path folder;
     int descriptor = -1;
+};
+
+/// The stamp of the folder at `path` (a link to a folder is followed); nothing when there is no folder. A folder's
+/// stamp changes whenever a name in it is added, removed or renamed.
+std::optional<FileStamp> folderStamp(const Path& path);
+
+/// A file's whole content, mapped into memory read-only (read into memory where mapping is not available); empty
+/// when the file cannot be read. The file must not be written in place while mapped: files are replaced by rename.
+class MappedFile {
+public:
+    explicit MappedFile(const Path& path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::string_view bytes() const { return content; }
+
+private:
+    std::string_view content;
+    ByteSet copy;
 };
 
 /// Creates the folder when it is missing. An existing folder is not a failure; the outcome is not reported.

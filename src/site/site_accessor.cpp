@@ -77,6 +77,7 @@ void SiteAccessor::prepareFolders() const
 
 void SiteAccessor::removeInterruptedWrites() const
 {
+    platform::removeStaleTemporaryFiles(rootFolder());
     platform::removeStaleTemporaryFiles(categoryFolder());
     platform::removeStaleTemporaryFiles(listingFolder());
 }

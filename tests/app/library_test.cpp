@@ -80,6 +80,11 @@ TEST_F(Library, SearchFindsSimplifiedAndTraditionalAlikeAndNeverInsideACharacter
     EXPECT_EQ(search({"i"}).code, 1);
     // String 豬豬 is D8 69 D8 69: the bytes 69 D8 stand across the two characters.
     EXPECT_EQ(search({std::string("i\xd8")}).code, 1);
+    // A Simplified character with two Traditional forms finds both: 发 is 發 (to send) and 髮 (hair).
+    const Text hair = gbk("護髮須知");
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(hair), hair + "\r\n2025-1-2\r\n" + gbk("作者未知") +
+                                                                         "\r\n" + gbk("頭髮") + "\r\n"));
+    EXPECT_NE(search({"头发"}).out.find("護髮須知"), std::string::npos);
     EXPECT_EQ(sample.server.totalRequests(), 0);
 }
 

@@ -2,6 +2,7 @@
 #include "app/commands/commands.h"
 
 #include "app/commands/stored_articles.h"
+#include "articles/article_file.h"
 #include "articles/article_worker.h"
 #include "platform/gbk_codec.h"
 #include "platform/zip_file.h"
@@ -12,6 +13,12 @@
 
 namespace commands {
 namespace {
+
+/// An article going into the export.
+struct ChosenArticle {
+    std::string fileName;
+    articles::ArticleParts parts;
+};
 
 // UTF-8 text as XML character data: the markup characters escaped, and the control characters XML does not allow
 // dropped. A title or body is untrusted: it must never break the book.
@@ -86,11 +93,11 @@ std::string bookIdentifier(const std::vector<std::string>& chapters)
     return uuid;
 }
 
-std::vector<platform::ZipEntry> epubEntries(const std::vector<StoredArticle>& chosen)
+std::vector<platform::ZipEntry> epubEntries(const std::vector<ChosenArticle>& chosen)
 {
     const std::string bookTitle = "母豬養殖技術";
     std::vector<std::string> chapters;
-    for (const StoredArticle& article : chosen)
+    for (const ChosenArticle& article : chosen)
         chapters.push_back(chapter(article.parts));
     std::string manifest = "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" "
                            "properties=\"nav\"/>\n";
@@ -98,7 +105,7 @@ std::vector<platform::ZipEntry> epubEntries(const std::vector<StoredArticle>& ch
     std::string toc;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const std::string name = chapterName(i);
-        const std::string id = "c" + std::to_string(i + 1);
+        const std::string id = std::string("c").append(std::to_string(i + 1));
         manifest += "<item id=\"" + id + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>\n";
         spine += "<itemref idref=\"" + id + "\"/>\n";
         toc += "<li><a href=\"" + name + "\">" + xmlText(platform::gbk::toUtf8(chosen[i].parts.title)) + "</a></li>\n";
@@ -152,9 +159,9 @@ ExportResult runExport(const SiteAccessor& site, const ExportRequest& request, s
     const SavedListings listings = readSavedListings(site);
     // The stored articles of the chosen pages, in listing order, each once.
     std::set<std::string> taken;
-    std::vector<StoredArticle> chosen;
+    std::vector<ChosenArticle> chosen;
     std::vector<Text> fileTexts;
-    for (const auto& [page, entries] : listings.pages) {
+    for (const auto& [page, entries] : listings) {
         if (page < request.from || (request.to && page > *request.to))
             continue;
         ++result.pages;
@@ -170,7 +177,7 @@ ExportResult runExport(const SiteAccessor& site, const ExportRequest& request, s
                 ++result.missing;
                 continue;
             }
-            chosen.push_back({name, articles::parseArticleFile(*bytes), page});
+            chosen.push_back({name, articles::parseArticleFile(*bytes)});
             fileTexts.push_back(*bytes);
         }
     }

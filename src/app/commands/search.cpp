@@ -6,10 +6,11 @@
 #include "matching/pattern_matcher.h"
 #include "platform/chinese_variants.h"
 #include "platform/gbk_codec.h"
-#include "platform/threads.h"
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <mutex>
 #include <optional>
 
 namespace commands {
@@ -114,11 +115,18 @@ std::string contextAround(std::string_view text, std::size_t at,
 }
 
 // A date written "Y-M-D" as one comparable number.
-long dateKey(const Text& date)
+long dateKey(std::string_view date)
 {
-    int year = 0, month = 0, day = 0;
-    std::sscanf(date.c_str(), "%d-%d-%d", &year, &month, &day);
-    return (static_cast<long>(year) * 100 + month) * 100 + day;
+    long key = 0;
+    const char* at = date.data();
+    const char* const end = date.data() + date.size();
+    for (int part = 0; part < 3; ++part) {
+        int value = 0;
+        const auto [next, error] = std::from_chars(at, end, value);
+        key = key * 100 + (error == std::errc() ? value : 0);
+        at = error == std::errc() && next < end && *next == '-' ? next + 1 : end;
+    }
+    return key;
 }
 
 } // namespace
@@ -134,14 +142,11 @@ SearchResult runSearch(const SiteAccessor& site, const std::vector<std::string>&
             return result; // a word GBK cannot write is in no article
         patterns.push_back(*pattern);
     }
-    const SavedListings listings = readSavedListings(site);
-    std::vector<StoredArticle> stored = readStoredArticles(site, listings);
-    std::vector<std::optional<SearchHit>> found(stored.size());
-    platform::runInParallel(stored.size(), [&](std::size_t i) {
-        StoredArticle& article = stored[i];
+    std::mutex foundLock;
+    StoreSnapshot snapshot(searchSnapshotPath(site));
+    forEachStoredArticle(site, snapshot, [&](StoredArticle& article) {
         matching::PatternMatcher matcher;
-        // The title and the body, each its own line.
-        const Text text = article.parts.title + "\r\n" + article.parts.body;
+        const std::string_view text = article.text;
         int hits = 0;
         std::vector<std::pair<std::size_t, std::size_t>> all;
         for (const Text& pattern : patterns) {
@@ -152,16 +157,22 @@ SearchResult runSearch(const SiteAccessor& site, const std::vector<std::string>&
             all.insert(all.end(), matches.begin(), matches.end());
         }
         const std::size_t first = std::min_element(all.begin(), all.end())->first;
-        found[i] = SearchHit{std::move(article.fileName), article.parts.title, article.parts.date, article.page, hits,
-                             contextAround(text, first, all, terminal), dateKey(article.parts.date)};
+        SearchHit hit{std::move(article.fileName), Text(article.title()), Text(article.date), 0, hits,
+                      contextAround(text, first, all, terminal), dateKey(article.date)};
+        const std::lock_guard lock(foundLock);
+        result.hits.push_back(std::move(hit));
     });
-    for (std::optional<SearchHit>& hit : found)
-        if (hit)
-            result.hits.push_back(std::move(*hit));
-    std::stable_sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {
+    const ListedPages listed = readListedPages(site, snapshot);
+    for (SearchHit& hit : result.hits)
+        hit.page = listed.pageOf(hit.fileName);
+    snapshot.save();
+    // The file name last, so that equal hits come in the same order on every run.
+    std::sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {
         if (a.hits != b.hits)
             return a.hits > b.hits;
-        return a.dateKey > b.dateKey;
+        if (a.dateKey != b.dateKey)
+            return a.dateKey > b.dateKey;
+        return a.fileName < b.fileName;
     });
     return result;
 }

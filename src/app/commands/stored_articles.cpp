@@ -1,22 +1,24 @@
 // Reading the store back: article files and saved listing pages.
 #include "app/commands/stored_articles.h"
 
+#include "articles/article_file.h"
 #include "articles/article_worker.h"
 #include "platform/threads.h"
 #include "site/listing.h"
 
+#include <algorithm>
 #include <charconv>
-#include <optional>
 
 namespace commands {
 namespace {
 
-// N of a listing file's name "第N頁網頁.html", or 0.
+// N of a listing file's name "第N頁網頁.html" as the program writes it (no leading zero), or 0.
 int listingPageNumber(const std::string& name)
 {
     constexpr std::string_view Prefix = "第";
     constexpr std::string_view Suffix = "頁網頁.html";
-    if (!name.starts_with(Prefix) || !name.ends_with(Suffix) || name.size() <= Prefix.size() + Suffix.size())
+    if (!name.starts_with(Prefix) || !name.ends_with(Suffix) || name.size() <= Prefix.size() + Suffix.size() ||
+        name[Prefix.size()] == '0')
         return 0;
     const std::string_view digits(name.data() + Prefix.size(), name.size() - Prefix.size() - Suffix.size());
     int page = 0;
@@ -24,56 +26,107 @@ int listingPageNumber(const std::string& name)
     return error == std::errc() && end == digits.data() + digits.size() && page > 0 ? page : 0;
 }
 
-} // namespace
-
-int SavedListings::pageOf(const std::string& fileName) const
+bool isListingFile(const std::string& name)
 {
-    const auto found = pageOfFile.find(fileName);
-    return found == pageOfFile.end() ? 0 : found->second;
+    return listingPageNumber(name) != 0;
 }
+
+bool isArticleFile(const std::string& name)
+{
+    return name.ends_with(".txt");
+}
+
+// What `make` gives for each of the listing files `names`, by page number; read on every core.
+template <typename Make>
+auto readListingPages(const SiteAccessor& site, const std::vector<std::string>& names, Make make)
+{
+    const platform::FolderLookup folder(site.listingFolder());
+    using Made = decltype(make(folder, std::string()));
+    std::vector<Made> read(names.size());
+    platform::runInParallel(names.size(), [&](std::size_t i) { read[i] = make(folder, names[i]); });
+    std::map<int, Made> pages;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        pages.emplace(listingPageNumber(names[i]), std::move(read[i]));
+    return pages;
+}
+
+std::vector<CatalogEntry> entriesOf(const ByteSet& page)
+{
+    std::vector<CatalogEntry> entries;
+    if (site::extractListingEntries(page, entries) <= 0)
+        entries.clear();
+    return entries;
+}
+
+} // namespace
 
 SavedListings readSavedListings(const SiteAccessor& site)
 {
-    SavedListings listings;
-    for (const std::string& name : platform::regularFilesIn(site.listingFolder())) {
-        const int page = listingPageNumber(name);
-        if (page == 0)
-            continue;
-        const auto bytes = platform::readRegularFile(site.listingFilePath(page), articles::MaxArticleFileBytes);
-        std::vector<CatalogEntry> entries;
-        if (!bytes || site::extractListingEntries(*bytes, entries) <= 0)
-            continue;
-        listings.pages[page] = std::move(entries);
-    }
-    // The map is ordered: the first page that lists a title names it.
-    for (auto it = listings.pages.rbegin(); it != listings.pages.rend(); ++it)
-        for (const CatalogEntry& entry : it->second)
-            listings.pageOfFile[articles::articleFileName(entry.title)] = it->first;
-    return listings;
+    std::vector<std::string> names = platform::regularFilesIn(site.listingFolder());
+    std::erase_if(names, [](const std::string& name) { return !isListingFile(name); });
+    auto pages = readListingPages(site, names, [](const platform::FolderLookup& folder, const std::string& name) {
+        const auto bytes = folder.readRegular(name, articles::MaxArticleFileBytes);
+        return bytes ? entriesOf(*bytes) : std::vector<CatalogEntry>{};
+    });
+    std::erase_if(pages, [](const auto& page) { return page.second.empty(); });
+    return pages;
 }
 
-std::vector<StoredArticle> readStoredArticles(const SiteAccessor& site, const SavedListings& listings)
+platform::Path searchSnapshotPath(const SiteAccessor& site)
 {
-    std::vector<std::string> names = platform::regularFilesIn(site.categoryFolder());
-    std::erase_if(names, [](const std::string& name) { return !name.ends_with(".txt"); });
-    // Thousands of files: each is opened by its name in the held folder, not by its whole path, and the files are
-    // read on every core.
+    // Beside the category folder, not in it: writing it must not change the folder it keeps the names of.
+    return platform::joinPath(site.rootFolder(), ".varnholt-search-snapshot");
+}
+
+int ListedPages::pageOf(std::string_view fileName) const
+{
+    const auto found = pages.find(fileName);
+    return found == pages.end() ? 0 : found->second;
+}
+
+ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot)
+{
+    const std::vector<std::string> names = snapshot.filesIn(site.listingFolder(), "folder/listing", isListingFile);
+    // What the search needs of a listing page: the file names of its entries, a line each.
+    const auto listed =
+        readListingPages(site, names, [&](const platform::FolderLookup& folder, const std::string& name) {
+            const auto derive = [](const ByteSet& page) {
+                std::string fileNames;
+                for (const CatalogEntry& entry : entriesOf(page))
+                    fileNames += articles::articleFileName(entry.title) + "\n";
+                return fileNames;
+            };
+            return snapshot.read(folder, name, "listing/" + name, articles::MaxArticleFileBytes, derive)
+                .value_or(std::string_view());
+        });
+    ListedPages pages;
+    // The map is ordered: the first page that lists a file names it.
+    for (const auto& [page, fileNames] : listed)
+        for (std::size_t at = 0, end; (end = fileNames.find('\n', at)) != std::string_view::npos; at = end + 1)
+            pages.pages.emplace(fileNames.substr(at, end - at), page);
+    return pages;
+}
+
+void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
+                          const std::function<void(StoredArticle&)>& visit)
+{
+    std::vector<std::string> names = snapshot.filesIn(site.categoryFolder(), "folder/articles", isArticleFile);
+    // Thousands of files: each is looked up by its name in the held folder, not by its whole path, on one of the
+    // cores, and let go once visited, so that the store is never in memory as a whole.
     const platform::FolderLookup folder(site.categoryFolder());
-    std::vector<std::optional<StoredArticle>> read(names.size());
     platform::runInParallel(names.size(), [&](std::size_t i) {
-        const auto bytes = folder.readRegular(names[i], articles::MaxArticleFileBytes);
-        if (bytes)
-            read[i] = StoredArticle{std::move(names[i]), articles::parseArticleFile(*bytes), 0};
+        // What the search needs of an article, kept in the snapshot as a line with the date, then the text.
+        const auto derive = [](const ByteSet& file) {
+            const articles::ArticleParts parts = articles::parseArticleFile(file);
+            return parts.date + "\n" + parts.title + "\r\n" + parts.body;
+        };
+        const auto kept = snapshot.read(folder, names[i], names[i], articles::MaxArticleFileBytes, derive);
+        if (!kept)
+            return;
+        const std::size_t dateEnd = std::min(kept->find('\n'), kept->size());
+        StoredArticle article{std::move(names[i]), kept->substr(0, dateEnd), kept->substr(dateEnd + 1)};
+        visit(article);
     });
-    std::vector<StoredArticle> stored;
-    stored.reserve(read.size());
-    for (std::optional<StoredArticle>& article : read) {
-        if (!article)
-            continue;
-        article->page = listings.pageOf(article->fileName);
-        stored.push_back(std::move(*article));
-    }
-    return stored;
 }
 
 } // namespace commands

@@ -1,37 +1,52 @@
 // The store as the search and the exports read it: the article files and the saved listing pages.
 #pragma once
 
-#include "articles/article_file.h"
+#include "app/commands/store_snapshot.h"
 #include "site/site_accessor.h"
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace commands {
 
-/// One article file of the store.
+/// One article file of the store, as the search reads it: views that live until the visit returns.
 struct StoredArticle {
-    std::string fileName;  ///< in the category folder
-    articles::ArticleParts parts;
-    int page = 0;          ///< the first saved listing page that lists it; 0 when none does
+    std::string fileName; ///< in the category folder
+    std::string_view date;
+    std::string_view text; ///< the title and the body, a line break between them
+    std::string_view title() const { return text.substr(0, text.find("\r\n")); }
 };
 
-/// The saved listing pages: their numbers in order and their entries.
-struct SavedListings {
-    std::map<int, std::vector<CatalogEntry>> pages;
-    /// The first saved page that lists the article file `fileName`, or 0.
-    int pageOf(const std::string& fileName) const;
-
-private:
-    friend SavedListings readSavedListings(const SiteAccessor& site);
-    std::map<std::string, int> pageOfFile;
-};
-
-/// Every saved listing page that still yields entries.
+/// The saved listing pages that still yield entries, by page number, with their entries.
+using SavedListings = std::map<int, std::vector<CatalogEntry>>;
 SavedListings readSavedListings(const SiteAccessor& site);
 
-/// Every article file of the store (regular ".txt" files of the category folder), read and taken apart.
-std::vector<StoredArticle> readStoredArticles(const SiteAccessor& site, const SavedListings& listings);
+/// Where the search keeps its snapshot of the store.
+platform::Path searchSnapshotPath(const SiteAccessor& site);
+
+/// The first saved listing page that lists each article file.
+class ListedPages {
+public:
+    /// The page for the article file `fileName`; 0 when no saved page lists it.
+    int pageOf(std::string_view fileName) const;
+
+private:
+    friend ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
+    std::unordered_map<std::string_view, int> pages; // views into the snapshot
+};
+
+/// The saved listing pages as the search needs them; files unchanged since `snapshot` was saved are not read again.
+/// Lives no longer than `snapshot`.
+ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
+
+/// Calls `visit` with every article file of the store (regular ".txt" files of the category folder), read and taken
+/// apart; on several threads at once, each article once, in no set order. Files unchanged since `snapshot` was saved
+/// are not read again.
+void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
+                          const std::function<void(StoredArticle&)>& visit);
 
 } // namespace commands

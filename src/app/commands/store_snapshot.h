@@ -1,0 +1,73 @@
+// StoreSnapshot: what a search last made of each file of the store, kept in one file beside them.
+#pragma once
+
+#include "platform/file_system.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace commands {
+
+/// A search reads thousands of small files, and opening each costs more than searching it. The snapshot keeps, per
+/// file, its stamp and what was made of it (the article's bytes; a listing page's file names), so that a later run
+/// only looks at each file's stamp and reads again just the files that changed. It is a copy and nothing more: a
+/// snapshot that is missing, unreadable or of another version is ignored, and one that cannot be saved is not.
+class StoreSnapshot {
+public:
+    /// Loads the snapshot kept in `file`, if there is a usable one. `now` is when the run starts: a file changed
+    /// within seconds before it may change again without a new stamp, so it is not kept.
+    explicit StoreSnapshot(platform::Path file,
+                           std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+    StoreSnapshot(const StoreSnapshot&) = delete;
+    StoreSnapshot& operator=(const StoreSnapshot&) = delete;
+
+    /// Makes the content of a file: from its bytes, what the snapshot keeps for it.
+    using Derive = std::function<std::string(const ByteSet& bytes)>;
+
+    /// What `derive` makes of the regular file `name` in `folder`, kept under `key`: the kept copy when the file's
+    /// stamp is unchanged, else made from the file now. Nothing when the file is not a regular file or cannot be
+    /// read. Callable from several threads at once; the text lives as long as the snapshot.
+    std::optional<std::string_view> read(const platform::FolderLookup& folder, const std::string& name,
+                                         const std::string& key, std::size_t limit, const Derive& derive);
+
+    /// The names of the regular files in `folder` that `wanted` accepts, kept under `key`: the kept list when no name
+    /// in the folder was added, removed or renamed since the snapshot was saved, else listed now.
+    std::vector<std::string> filesIn(const platform::Path& folder, const std::string& key,
+                                     const std::function<bool(const std::string&)>& wanted);
+
+    /// Writes the snapshot anew, atomically, holding the files asked for in this run, when that differs from what
+    /// was loaded. A failure to write is not reported: the next run reads the files instead.
+    void save();
+
+private:
+    /// The kept entry `key`, marked as used, when `stamp()` (asked only when there is one) is its stamp.
+    std::optional<std::string_view> keptIfUnchanged(const std::string& key,
+                                                    const std::function<std::optional<platform::FileStamp>()>& stamp);
+    std::string_view remember(const std::string& key, const platform::FileStamp& stamp, std::string content);
+
+    struct Kept {
+        platform::FileStamp stamp;
+        std::string_view content;
+        std::atomic<bool> used{false}; // asked for in this run, with its stamp unchanged
+    };
+    struct Made {
+        platform::FileStamp stamp;
+        std::string content;
+    };
+
+    platform::Path file;
+    platform::MappedFile loaded;
+    std::unordered_map<std::string_view, Kept> kept; // read-only after loading, but for the flags
+    std::chrono::system_clock::time_point started;
+    std::mutex lock;
+    std::unordered_map<std::string, Made> made; // read from the files in this run
+};
+
+} // namespace commands
