@@ -174,16 +174,4 @@ Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin
     return text;
 }
 
-Text eraseAll(Text text, std::string_view needle)
-{
-    const Erasure erasure{Erasure::Occurrences, needle};
-    return eraseInTurn(std::move(text), {&erasure, 1});
-}
-
-Text eraseBytes(Text text, std::string_view bytes, std::size_t begin, std::size_t end)
-{
-    const Erasure erasure{Erasure::EachByte, bytes};
-    return eraseInTurn(std::move(text), {&erasure, 1}, begin, end);
-}
-
 } // namespace matching

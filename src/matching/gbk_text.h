@@ -32,16 +32,9 @@ std::size_t characterStart(std::string_view text, std::size_t index, std::size_t
 /// (never inside a double-byte character), or npos. `from` must be a character boundary.
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t from = 0);
 
-/// `text` without any occurrence of `needle`, found left to right without overlap. Text that the deletions join
-/// together is not searched again, so three CR LF pairs in a row leave one when CR LF CR LF is deleted.
-Text eraseAll(Text text, std::string_view needle);
-
-/// The bytes [begin, end) of `text` without any of the `bytes`, each an ASCII byte below 0x40 (never inside a
-/// double-byte character: the space, the TAB).
-Text eraseBytes(Text text, std::string_view bytes, std::size_t begin = 0, std::size_t end = Text::npos);
-
-/// One erasure of a clean-up: every occurrence of a text (as `eraseAll`), or every one of some bytes below 0x40
-/// (as `eraseBytes`).
+/// One erasure of a clean-up: every occurrence of a text, found left to right without overlap (text that the
+/// deletions join is not searched again, so three CR LF pairs in a row leave one when CR LF CR LF is erased); or
+/// every one of some ASCII bytes below 0x40, which never stand inside a double-byte character (the space, the TAB).
 struct Erasure {
     enum Kind { Occurrences, EachByte };
     Kind kind = Occurrences;

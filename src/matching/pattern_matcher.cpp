@@ -9,16 +9,6 @@
 
 namespace matching {
 
-PatternMatcher::PatternMatcher()
-{
-    reset();
-}
-
-PatternMatcher::~PatternMatcher()
-{
-    reset();
-}
-
 void PatternMatcher::reset()
 {
     subject.clear();
@@ -62,17 +52,10 @@ int PatternMatcher::groupCount() const
     return compiledPattern.subExpressionCount();
 }
 
-void PatternMatcher::applyOptions(const SearchOptions& options)
-{
-    if (options.matchFlag)
-        matchFlag = *options.matchFlag;
-    if (options.compileFlag)
-        compileFlag = *options.compileFlag;
-}
-
 std::pair<long long, long long> PatternMatcher::prepareSearch(const SearchOptions& options, std::size_t subjectSize)
 {
-    applyOptions(options);
+    matchFlag = options.matchFlag.value_or(matchFlag);
+    compileFlag = options.compileFlag.value_or(compileFlag);
     compile(compiledPattern);
     return {options.start.value_or(1), options.end.value_or(static_cast<long long>(subjectSize))};
 }

@@ -42,8 +42,7 @@ struct MatchSpan {
 /// Searches GBK texts. An object belongs to one routine on one thread; each operation starts from `reset`.
 class PatternMatcher {
 public:
-    PatternMatcher();
-    ~PatternMatcher();
+    PatternMatcher() = default;
     PatternMatcher(const PatternMatcher&) = delete;
     PatternMatcher& operator=(const PatternMatcher&) = delete;
 
@@ -85,7 +84,6 @@ public:
     bool failed() const { return engineFailed; }
 
 private:
-    void applyOptions(const SearchOptions& options);
     /// Applies the options, compiles the pattern, and gives the span's one-based first and last byte.
     std::pair<long long, long long> prepareSearch(const SearchOptions& options, std::size_t subjectSize);
     void compile(CompiledPattern& target) const;

@@ -22,8 +22,6 @@ class EngineSubject {
 public:
     explicit EngineSubject(std::string_view bytes);
     ~EngineSubject();
-    EngineSubject(const EngineSubject&) = delete;
-    EngineSubject& operator=(const EngineSubject&) = delete;
 
     std::string_view bytes() const { return text; }
 
@@ -62,8 +60,7 @@ void setMatchLimit(std::uint32_t limit);
 /// A compiled pattern. Compilations are cached process-wide and shared read-only between threads.
 class CompiledPattern {
 public:
-    CompiledPattern();
-    ~CompiledPattern();
+    CompiledPattern() = default;
     CompiledPattern(const CompiledPattern&) = delete;
     CompiledPattern& operator=(const CompiledPattern&) = delete;
 

@@ -22,9 +22,6 @@ struct CompiledCode {
     pcre2_code_32* unitCode = nullptr;
     bool jit = false;
     int groupCount = 0;
-    Text pattern; // what it was compiled from
-    bool caseless = false;
-    SearchMode mode = SearchMode::Fastest;
     ~CompiledCode()
     {
         pcre2_code_free_8(byteCode);
@@ -155,9 +152,6 @@ bool newlineAllowsBytes()
 std::shared_ptr<const CompiledCode> compileCode(const Text& pattern, bool caseless, SearchMode mode)
 {
     auto compiled = std::make_shared<CompiledCode>();
-    compiled->pattern = pattern;
-    compiled->caseless = caseless;
-    compiled->mode = mode;
     const std::uint32_t options = caseless ? PCRE2_CASELESS : 0u;
     int error = 0;
     PCRE2_SIZE offset = 0;
@@ -234,14 +228,8 @@ std::pair<std::size_t, std::size_t> SearchResult::byteRange(int k) const
     return {groups[index], groups[index + 1]};
 }
 
-CompiledPattern::CompiledPattern() = default;
-CompiledPattern::~CompiledPattern() = default;
-
 void CompiledPattern::compile(const Text& pattern, bool caseless, SearchMode mode)
 {
-    // A series of searches with one pattern does not go through the process-wide cache and its lock each time.
-    if (code && code->caseless == caseless && code->mode == mode && code->pattern == pattern)
-        return;
     code = cachedCode(pattern, caseless, mode);
 }
 

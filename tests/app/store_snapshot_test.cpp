@@ -1,10 +1,12 @@
 // The search's snapshot of the store: what it keeps serves only while the files it was made from are unchanged.
 #include "app/commands/store_snapshot.h"
 
+#include "platform/threads.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -144,4 +146,34 @@ TEST_F(StoreSnapshot, ADamagedSnapshotIsIgnored)
         EXPECT_EQ(run.read("c.txt"), "<six>");
         EXPECT_EQ(run.derived, 2) << bytes.size();
     }
+}
+
+TEST_F(StoreSnapshot, ManyThreadsReadAtOnce)
+{
+    constexpr int Files = 400;
+    for (int i = 0; i < Files; ++i)
+        ASSERT_TRUE(platform::writeWholeFile(file(std::to_string(i) + ".txt"), std::to_string(i)));
+    const auto readAll = [&](SearchRun& run, const std::string& changed) {
+        std::vector<std::optional<std::string>> read(Files);
+        std::atomic<int> derived{0};
+        platform::runInParallel(Files, [&](std::size_t i) {
+            const auto content = run.snapshot.read(run.folder, std::to_string(i) + ".txt", std::to_string(i), 64,
+                                                   [&](const ByteSet& bytes) {
+                                                       ++derived;
+                                                       return bytes;
+                                                   });
+            read[i] = content ? std::optional<std::string>(*content) : std::nullopt;
+        });
+        for (int i = 0; i < Files; ++i)
+            EXPECT_EQ(read[static_cast<std::size_t>(i)], std::to_string(i) + (i % 2 ? changed : "")) << i;
+        run.snapshot.save();
+        return derived.load();
+    };
+    SearchRun first(store.path());
+    EXPECT_EQ(readAll(first, ""), Files);
+    nextClockStep();
+    for (int i = 1; i < Files; i += 2)
+        ASSERT_TRUE(platform::writeWholeFile(file(std::to_string(i) + ".txt"), std::to_string(i) + "+"));
+    SearchRun second(store.path());
+    EXPECT_EQ(readAll(second, "+"), Files / 2);
 }

@@ -87,7 +87,7 @@ TEST(GbkMapping, FastPathsAgreeWithTheCharacterWalk)
         for (const char c : text)
             if (c != ' ')
                 withoutSpaces += c;
-        ASSERT_EQ(matching::eraseBytes(text, " "), withoutSpaces);
+        ASSERT_EQ(testing_support::eraseBytes(text, " "), withoutSpaces);
     }
 }
 
@@ -105,9 +105,9 @@ TEST(GbkMapping, EraseBytesEqualsErasingOneByteAfterAnother)
         for (const char c : text.substr(begin, end - begin))
             if (c != ' ' && c != '\t' && c != '\n')
                 expected += c;
-        ASSERT_EQ(matching::eraseBytes(text, " \t\n", begin, end), expected);
-        ASSERT_EQ(matching::eraseBytes(text, " \t\n"),
-                  matching::eraseBytes(matching::eraseBytes(matching::eraseBytes(text, " "), "\t"), "\n"));
+        ASSERT_EQ(testing_support::eraseBytes(text, " \t\n", begin, end), expected);
+        ASSERT_EQ(testing_support::eraseBytes(text, " \t\n"),
+                  testing_support::eraseBytes(testing_support::eraseBytes(testing_support::eraseBytes(text, " "), "\t"), "\n"));
     }
 }
 
@@ -205,7 +205,7 @@ TEST(GbkMapping, TextSearchAgreesWithThePlainDefinition)
             }
         }
         erased += text.substr(copied);
-        ASSERT_EQ(matching::eraseAll(text, needle), erased);
+        ASSERT_EQ(testing_support::eraseAll(text, needle), erased);
     }
 }
 
@@ -225,12 +225,12 @@ TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
         const std::size_t end = begin + random() % (text.size() - begin + 1);
         std::string expected = text.substr(begin, end - begin);
         for (const Erasure& erasure : article)
-            expected = erasure.kind == Erasure::EachByte ? matching::eraseBytes(expected, erasure.text)
-                                                         : matching::eraseAll(expected, erasure.text);
+            expected = erasure.kind == Erasure::EachByte ? testing_support::eraseBytes(expected, erasure.text)
+                                                         : testing_support::eraseAll(expected, erasure.text);
         std::string expectedListing = text;
         for (const Erasure& erasure : listing)
-            expectedListing = erasure.kind == Erasure::EachByte ? matching::eraseBytes(expectedListing, erasure.text)
-                                                                : matching::eraseAll(expectedListing, erasure.text);
+            expectedListing = erasure.kind == Erasure::EachByte ? testing_support::eraseBytes(expectedListing, erasure.text)
+                                                                : testing_support::eraseAll(expectedListing, erasure.text);
         ASSERT_EQ(matching::eraseInTurn(text, article, begin, end), expected);
         ASSERT_EQ(matching::eraseInTurn(text, listing), expectedListing);
         ASSERT_EQ(matching::eraseInTurn(text, {}, begin, end), text.substr(begin, end - begin));

@@ -18,18 +18,18 @@ TEST(GbkText, FindNeverMatchesInsideADoubleByteCharacter)
 
 TEST(GbkText, EraseAllDoesNotSearchTextItsDeletionsJoined)
 {
-    EXPECT_EQ(matching::eraseAll("\r\n\r\n\r\n", "\r\n\r\n"), "\r\n");
-    EXPECT_EQ(matching::eraseAll("\r\n\r\n\r\n\r\n", "\r\n\r\n"), "");
-    EXPECT_EQ(matching::eraseAll("a\r\nb", "\r\n\r\n"), "a\r\nb");
+    EXPECT_EQ(testing_support::eraseAll("\r\n\r\n\r\n", "\r\n\r\n"), "\r\n");
+    EXPECT_EQ(testing_support::eraseAll("\r\n\r\n\r\n\r\n", "\r\n\r\n"), "");
+    EXPECT_EQ(testing_support::eraseAll("a\r\nb", "\r\n\r\n"), "a\r\nb");
     // The script residue whose "a" is the trail byte of a character stays.
     const Text trailA = std::string("\xB0") + "a(\"conten\");";
-    EXPECT_EQ(matching::eraseAll(trailA, "a(\"conten\");"), trailA);
-    EXPECT_EQ(matching::eraseAll("xa(\"conten\");y", "a(\"conten\");"), "xy");
+    EXPECT_EQ(testing_support::eraseAll(trailA, "a(\"conten\");"), trailA);
+    EXPECT_EQ(testing_support::eraseAll("xa(\"conten\");y", "a(\"conten\");"), "xy");
 }
 
 TEST(GbkText, EraseBytesRemovesEveryOccurrence)
 {
-    EXPECT_EQ(matching::eraseBytes(" a b  c ", " "), "abc");
-    EXPECT_EQ(matching::eraseBytes(gbk("　豬\t條"), "\t"), gbk("　豬條"));
-    EXPECT_EQ(matching::eraseBytes("", " "), "");
+    EXPECT_EQ(testing_support::eraseBytes(" a b  c ", " "), "abc");
+    EXPECT_EQ(testing_support::eraseBytes(gbk("　豬\t條"), "\t"), gbk("　豬條"));
+    EXPECT_EQ(testing_support::eraseBytes("", " "), "");
 }

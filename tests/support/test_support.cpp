@@ -1,6 +1,7 @@
 // Shared test helpers.
 #include "support/test_support.h"
 
+#include "matching/gbk_text.h"
 #include "platform/gbk_codec.h"
 
 #include <algorithm>
@@ -15,6 +16,18 @@ namespace fs = std::filesystem;
 Text gbk(std::string_view utf8Text)
 {
     return platform::gbk::fromUtf8(utf8Text);
+}
+
+Text eraseAll(Text text, std::string_view needle)
+{
+    const matching::Erasure erasure{matching::Erasure::Occurrences, needle};
+    return matching::eraseInTurn(std::move(text), {&erasure, 1});
+}
+
+Text eraseBytes(Text text, std::string_view bytes, std::size_t begin, std::size_t end)
+{
+    const matching::Erasure erasure{matching::Erasure::EachByte, bytes};
+    return matching::eraseInTurn(std::move(text), {&erasure, 1}, begin, end);
 }
 
 std::string utf8(const Text& gbkText)
