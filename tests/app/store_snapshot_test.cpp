@@ -148,6 +148,22 @@ TEST_F(StoreSnapshot, ADamagedSnapshotIsIgnored)
     }
 }
 
+TEST_F(StoreSnapshot, NamesFromTheSnapshotStayInTheirFolder)
+{
+    SearchRun first(store.path());
+    ASSERT_EQ(first.names().size(), 3u);
+    first.snapshot.save();
+    // A snapshot that names a path, not a name: its folder list must not lead out of the folder.
+    const std::string path = store.path() + "/snapshot";
+    ByteSet bytes = platform::readWholeFile(path).value();
+    const std::size_t list = bytes.find("a.txt\nb.txt\nc.txt\n");
+    ASSERT_NE(list, ByteSet::npos);
+    bytes.replace(list + 12, 5, "/.txt");
+    ASSERT_TRUE(platform::writeWholeFile(path, bytes));
+    SearchRun second(store.path());
+    EXPECT_EQ(second.names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
 TEST_F(StoreSnapshot, ManyThreadsReadAtOnce)
 {
     constexpr int Files = 400;

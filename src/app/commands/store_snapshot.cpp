@@ -112,8 +112,11 @@ std::vector<std::string> StoreSnapshot::filesIn(const platform::Path& folder, co
     const std::optional<platform::FileStamp> stamp = platform::folderStamp(folder);
     std::vector<std::string> names;
     if (const auto content = keptIfUnchanged(key, [&] { return stamp; })) {
+        // Only plain names in the folder: the snapshot is a file like any other, and no name it gives leads out.
         for (std::size_t at = 0, end; (end = content->find('\n', at)) != std::string_view::npos; at = end + 1)
-            names.emplace_back(content->substr(at, end - at));
+            if (std::string name(content->substr(at, end - at));
+                wanted(name) && name.find_first_of("/\\") == std::string::npos)
+                names.push_back(std::move(name));
         return names;
     }
     // The stamp is taken before the listing: a name added meanwhile changes the folder's stamp after it.
