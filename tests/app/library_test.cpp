@@ -139,9 +139,14 @@ TEST_F(Library, HostileTitlesNeitherBreakTheSearchNorTheBook)
                              "target=\"_blank\" title=\"" + hostile + "\">t</a></li>";
     listing.insert(listing.find("<li class=\"catlist_li\">"), item);
     ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(1), listing));
+    // A date line with a bare line feed in it stays the article's date.
+    const Text odd = gbk("日期怪異");
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(odd),
+                                         odd + "\r\n20\n25-3-3\r\n" + gbk("作者未知") + "\r\n" + gbk("豬豬") + "\r\n"));
     const Output found = search({"豬豬"});
     EXPECT_EQ(found.code, 0);
     EXPECT_EQ(found.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(found.out.find("日期怪異\t20\\x0a25-3-3\t-\t"), std::string::npos) << found.out;
 
     testing_support::ScratchFolder out;
     const std::string book = out.path() + "/hostile.epub";

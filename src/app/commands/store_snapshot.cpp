@@ -11,7 +11,7 @@ namespace {
 // the index (a record head and the key of each file) and the contents. The index comes first and in one piece, so
 // that loading it touches a few pages, not one per file. A change in the layout, or in what is kept for a file,
 // takes a new version.
-constexpr std::string_view Header = "varnholt store snapshot 2\n";
+constexpr std::string_view Header = "varnholt store snapshot 3\n";
 constexpr std::uint32_t ByteOrder = 0x01020304;
 
 // A file changed this close to the start of the run may change again within the same step of the file system's

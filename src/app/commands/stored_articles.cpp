@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
+#include <utility>
 
 namespace commands {
 namespace {
@@ -56,6 +58,19 @@ std::vector<CatalogEntry> entriesOf(const ByteSet& page)
     if (site::extractListingEntries(page, entries) <= 0)
         entries.clear();
     return entries;
+}
+
+// The date and the text of an article as the search keeps them; nothing when the content is not in that form.
+std::optional<std::pair<std::string_view, std::string_view>> dateAndText(std::string_view kept)
+{
+    const std::size_t colon = kept.find(':');
+    std::size_t length = 0;
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const auto [end, error] = std::from_chars(kept.data(), kept.data() + colon, length);
+    if (error != std::errc() || end != kept.data() + colon || length > kept.size() - colon - 1)
+        return std::nullopt;
+    return std::pair{kept.substr(colon + 1, length), kept.substr(colon + 1 + length)};
 }
 
 } // namespace
@@ -111,20 +126,19 @@ void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
                           const std::function<void(StoredArticle&)>& visit)
 {
     std::vector<std::string> names = snapshot.filesIn(site.categoryFolder(), "folder/articles", isArticleFile);
-    // Thousands of files: each is looked up by its name in the held folder, not by its whole path, on one of the
-    // cores, and let go once visited, so that the store is never in memory as a whole.
+    // Thousands of files: each is looked up by its name in the held folder, not by its whole path, on both cores.
     const platform::FolderLookup folder(site.categoryFolder());
     platform::runInParallel(names.size(), [&](std::size_t i) {
-        // What the search needs of an article, kept in the snapshot as a line with the date, then the text.
+        // What the search needs of an article, kept in the snapshot: the date's length, ':', the date, the text.
         const auto derive = [](const ByteSet& file) {
             const articles::ArticleParts parts = articles::parseArticleFile(file);
-            return parts.date + "\n" + parts.title + "\r\n" + parts.body;
+            return std::to_string(parts.date.size()) + ":" + parts.date + parts.title + "\r\n" + parts.body;
         };
         const auto kept = snapshot.read(folder, names[i], names[i], articles::MaxArticleFileBytes, derive);
-        if (!kept)
+        const auto parts = kept ? dateAndText(*kept) : std::nullopt;
+        if (!parts)
             return;
-        const std::size_t dateEnd = std::min(kept->find('\n'), kept->size());
-        StoredArticle article{std::move(names[i]), kept->substr(0, dateEnd), kept->substr(dateEnd + 1)};
+        StoredArticle article{std::move(names[i]), parts->first, parts->second};
         visit(article);
     });
 }

@@ -13,7 +13,7 @@
 
 namespace commands {
 
-/// One article file of the store, as the search reads it: views that live until the visit returns.
+/// One article file of the store, as the search reads it: views into the snapshot, which must outlive them.
 struct StoredArticle {
     std::string fileName; ///< in the category folder
     std::string_view date;
