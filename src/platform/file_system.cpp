@@ -356,18 +356,24 @@ std::optional<ByteSet> readRegularAt(int folder, const char* path, std::size_t l
     return bytes;
 }
 #else
-std::optional<FileStamp> stampAt(const Path& path)
+// The stamp of the regular file (or, with `folder`, the folder) at `path`. std::filesystem shows no file number and
+// no change time here, so the write time stands for both times.
+std::optional<FileStamp> stampAt(const Path& path, bool folder)
 {
     std::error_code error;
-    if (fileKind(path) != FileKind::Regular)
+    const fs::path native = nativePath(path);
+    const fs::file_status status = folder ? fs::status(native, error) : fs::symlink_status(native, error);
+    if (error || status.type() != (folder ? fs::file_type::directory : fs::file_type::regular))
         return std::nullopt;
-    const auto size = fs::file_size(nativePath(path), error);
-    const auto written = fs::last_write_time(nativePath(path), error);
+    const std::uintmax_t size = folder ? 0 : fs::file_size(native, error);
+    if (error)
+        return std::nullopt;
+    const auto written = fs::last_write_time(native, error);
     if (error)
         return std::nullopt;
     const auto modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                               std::chrono::file_clock::to_sys(written).time_since_epoch())
-                               .count();
+                              std::chrono::file_clock::to_sys(written).time_since_epoch())
+                              .count();
     return FileStamp{0, static_cast<std::uint64_t>(size), modified, modified};
 }
 #endif
@@ -400,7 +406,7 @@ std::optional<ByteSet> FolderLookup::readRegular(const std::string& name, std::s
     return readRegularAt(AT_FDCWD, joinPath(folder, name).c_str(), limit, stamp);
 #else
     if (stamp) {
-        const auto found = stampAt(joinPath(folder, name));
+        const auto found = stampAt(joinPath(folder, name), false);
         if (!found)
             return std::nullopt;
         *stamp = *found;
@@ -419,7 +425,7 @@ std::optional<FileStamp> FolderLookup::stampOf(const std::string& name) const
         return std::nullopt;
     return stampFrom(status);
 #else
-    return stampAt(joinPath(folder, name));
+    return stampAt(joinPath(folder, name), false);
 #endif
 }
 
@@ -431,14 +437,7 @@ std::optional<FileStamp> folderStamp(const Path& path)
         return std::nullopt;
     return stampFrom(status);
 #else
-    std::error_code error;
-    const auto written = fs::last_write_time(nativePath(path), error);
-    if (error || !fs::is_directory(nativePath(path), error))
-        return std::nullopt;
-    const auto modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::file_clock::to_sys(written).time_since_epoch())
-                              .count();
-    return FileStamp{0, 0, modified, modified};
+    return stampAt(path, true);
 #endif
 }
 
