@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -31,8 +32,9 @@ struct Child {
 };
 
 // Starts `program` with `arguments` and the given environment; its standard output and error go to one pipe.
+// `prepare` runs in the child just before the program starts; when it fails the child exits with 77.
 Child startProgram(const char* program, const std::vector<std::string>& arguments,
-                   const std::vector<std::string>& environment)
+                   const std::vector<std::string>& environment, const std::function<bool()>& prepare = {})
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -42,6 +44,8 @@ Child startProgram(const char* program, const std::vector<std::string>& argument
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
         close(fds[0]);
+        if (prepare && !prepare())
+            _exit(77);
         std::vector<char*> argv{const_cast<char*>(program)};
         for (const std::string& word : arguments)
             argv.push_back(const_cast<char*>(word.c_str()));
@@ -58,9 +62,10 @@ Child startProgram(const char* program, const std::vector<std::string>& argument
 }
 
 // Starts the program itself.
-Child start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+Child start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+            const std::function<bool()>& prepare = {})
 {
-    return startProgram(VARNHOLT_BINARY, arguments, environment);
+    return startProgram(VARNHOLT_BINARY, arguments, environment, prepare);
 }
 
 struct Finished {
@@ -158,24 +163,12 @@ TEST(Process, ExitCodesSayHowItEnded)
 
     // Standard output on a full device: 6. Closed: nothing to write into, and no socket takes its place.
     const auto withStdout = [&](const char* target) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (target)
-                dup2(open(target, O_WRONLY), STDOUT_FILENO);
-            else
-                close(STDOUT_FILENO);
-            const std::vector<std::string> words = with({"counts"});
-            std::vector<char*> argv{const_cast<char*>(VARNHOLT_BINARY)};
-            for (const std::string& word : words)
-                argv.push_back(const_cast<char*>(word.c_str()));
-            argv.push_back(nullptr);
-            char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
-            execve(VARNHOLT_BINARY, argv.data(), envp);
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return finish(start(with({"counts"}), {"PATH=/usr/bin:/bin"}, [target] {
+                   if (target)
+                       return dup2(open(target, O_WRONLY), STDOUT_FILENO) >= 0;
+                   return close(STDOUT_FILENO) == 0;
+               }))
+            .code;
     };
     EXPECT_EQ(withStdout("/dev/full"), 6);
     EXPECT_EQ(withStdout(nullptr), 0);
@@ -195,37 +188,20 @@ TEST(Process, ExitCodesSayHowItEnded)
 // local UDP socket that is never read. Returns the child; -1 when namespaces or mounts are not allowed here.
 Child startWithSilentNameServer(const std::vector<std::string>& arguments, const std::string& folder)
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        dup2(fds[1], STDERR_FILENO);
-        close(fds[0]);
+    return start(arguments, {"PATH=/usr/bin:/bin", "HOME=/tmp"}, [&folder] {
         const std::string resolv = folder + "/resolv.conf";
         if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             !platform::writeWholeFile(resolv, "nameserver 127.0.0.77\noptions timeout:30 attempts:3\n") ||
             mount(resolv.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
-            _exit(77);
+            return false;
         // Bound and never read: every query waits for an answer that never comes. It stays open across exec.
         const int silent = socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(53);
         address.sin_addr.s_addr = htonl(0x7F00004D); // 127.0.0.77
-        if (silent < 0 || bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            _exit(77);
-        std::vector<char*> argv{const_cast<char*>(VARNHOLT_BINARY)};
-        for (const std::string& word : arguments)
-            argv.push_back(const_cast<char*>(word.c_str()));
-        argv.push_back(nullptr);
-        char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), const_cast<char*>("HOME=/tmp"), nullptr};
-        execve(VARNHOLT_BINARY, argv.data(), envp);
-        _exit(127);
-    }
-    close(fds[1]);
-    return {pid, fds[0]};
+        return silent >= 0 && bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    });
 }
 
 // A name look-up that never answers keeps the connect time-out (15 s), and Ctrl-C still ends the program at once.
