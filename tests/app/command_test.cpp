@@ -422,17 +422,10 @@ TEST_F(Command, StoresThatCannotTakeFilesStopTheCommand)
         const Output output = runAt(store, {"page", "1"});
         EXPECT_EQ(output.code, 5);
         EXPECT_NE(output.err.find(".txt: no space left on device\n"), std::string::npos) << output.err;
-        const SiteAccessor site(store);
-        int stored = 0;
-        for (const sample::SampleArticle& article : sample.site.articlesOfPage(1)) {
-            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
-            if (!content)
-                continue;
-            ++stored;
-            EXPECT_TRUE(content->ends_with(article.disclaimer));
-        }
-        EXPECT_GT(stored, 0);
-        EXPECT_LT(stored, 20);
+        const auto counted = testing_support::storedArticles(SiteAccessor(store), sample.site.articlesOfPage(1));
+        EXPECT_EQ(counted.incomplete, 0);
+        EXPECT_GT(counted.stored, 0);
+        EXPECT_LT(counted.stored, 20);
         // No temporary file is left behind.
         for (const auto& file : std::filesystem::recursive_directory_iterator(store.storeRoot))
             EXPECT_FALSE(file.path().filename().string().starts_with(".")) << file.path();

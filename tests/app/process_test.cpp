@@ -119,15 +119,9 @@ TEST(Process, ArchiveStoppedByCtrlCLeavesCompleteFilesAndResumes)
 
     const SiteAccessor site(sample.environment());
     const auto complete = [&] {
-        int stored = 0;
-        for (const sample::SampleArticle& article : sample.site.articles()) {
-            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
-            if (!content)
-                continue;
-            ++stored;
-            EXPECT_TRUE(content->ends_with(article.disclaimer));
-        }
-        return stored;
+        const auto counted = testing_support::storedArticles(site, sample.site.articles());
+        EXPECT_EQ(counted.incomplete, 0);
+        return counted.stored;
     };
     const int storedAtStop = complete();
     EXPECT_GT(storedAtStop, 0);
@@ -354,12 +348,7 @@ TEST(Process, WindowClosedWhileWorkersRunEndsWithExitCodeZeroWithinTwoSeconds)
             << ", total " << sample.server.totalRequests() << "; " << ended.output;
         EXPECT_EQ(ended.code, 0) << "round " << round << ": " << ended.output;
         EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(2)) << "round " << round;
-        for (const sample::SampleArticle& article : sample.site.articles()) {
-            const auto content = platform::readWholeFile(site.articleFilePath(article.title));
-            if (!content)
-                continue;
-            EXPECT_TRUE(content->ends_with(article.disclaimer)) << "round " << round;
-        }
+        EXPECT_EQ(testing_support::storedArticles(site, sample.site.articles()).incomplete, 0) << "round " << round;
     }
 }
 

@@ -50,15 +50,9 @@ TEST(Shutdown, ClosingMidLoadEndsWorkersWithinTwoSecondsAndLeavesNoPartialFile)
 
     // Stored articles are complete; nothing else was left behind.
     const SiteAccessor site(sample.environment());
-    int stored = 0;
-    for (const sample::SampleArticle& article : sample.site.articlesOfPage(1)) {
-        const auto content = platform::readWholeFile(site.articleFilePath(article.title));
-        if (!content)
-            continue;
-        ++stored;
-        EXPECT_TRUE(content->ends_with(article.disclaimer));
-    }
-    EXPECT_LT(stored, 20);
+    const auto counted = testing_support::storedArticles(site, sample.site.articlesOfPage(1));
+    EXPECT_EQ(counted.incomplete, 0);
+    EXPECT_LT(counted.stored, 20);
     EXPECT_EQ(platform::runningDetachedThreads(), 0);
     for (const std::string& file : sample.store.files())
         EXPECT_TRUE(file.ends_with(".txt") || file.ends_with(".html")) << file;

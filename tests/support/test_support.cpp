@@ -52,6 +52,19 @@ ScratchFolder::~ScratchFolder()
     fs::remove_all(fs::path(std::u8string(folder.begin(), folder.end())), error);
 }
 
+StoredArticles storedArticles(const SiteAccessor& site, const std::vector<sample::SampleArticle>& articles)
+{
+    StoredArticles counted;
+    for (const sample::SampleArticle& article : articles) {
+        const auto content = platform::readWholeFile(site.articleFilePath(article.title));
+        if (!content)
+            continue;
+        ++counted.stored;
+        counted.incomplete += content->ends_with(article.disclaimer) ? 0 : 1;
+    }
+    return counted;
+}
+
 std::vector<std::string> ScratchFolder::files() const
 {
     std::vector<std::string> result;

@@ -41,6 +41,14 @@ private:
     platform::Path folder;
 };
 
+/// How many of the sample site's `articles` `site` has stored, and how many of those are not complete (do not end
+/// with their notice).
+struct StoredArticles {
+    int stored = 0;
+    int incomplete = 0;
+};
+StoredArticles storedArticles(const SiteAccessor& site, const std::vector<sample::SampleArticle>& articles);
+
 /// Downloads with short time-outs, so fault tests end quickly.
 platform::DownloadLimits shortLimits();
 ByteSet quickDownload(const Text& address);
