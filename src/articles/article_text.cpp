@@ -68,9 +68,7 @@ Text cleanArticlePage(ByteSet page, CatalogEntry* entry)
 
     // Only ASCII spaces go: Chinese paragraphs are indented with the ideographic space U+3000. The script residue
     // and the blank lines go after them, each from what the one before left.
-    static constexpr matching::Erasure cleanUp[] = {{matching::Erasure::EachByte, " \t"},
-                                                    {matching::Erasure::Occurrences, "a(\"conten\");"},
-                                                    {matching::Erasure::Occurrences, "\r\n\r\n"}};
+    static constexpr std::string_view cleanUp[] = {" ", "\t", "a(\"conten\");", "\r\n\r\n"};
     const auto begin = static_cast<std::size_t>(text.data() - tagFree.data());
     Text body = matching::eraseInTurn(std::move(tagFree), cleanUp, begin, begin + text.size());
     if (entry) {

@@ -2,7 +2,6 @@
 #include "matching/gbk_text.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -113,39 +112,28 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 
 namespace {
 
-// Moves the bytes [0, size) of `data` down over every `byte`; returns the length kept. The stretches between them
-// move whole: on web pages the bytes to drop are a few in a hundred, and memchr finds them faster than a loop
-// looks at each byte.
-std::size_t dropByte(char* data, std::size_t size, char byte)
-{
-    assert(static_cast<unsigned char>(byte) < 0x40 && "only bytes that never trail a character");
-    std::size_t kept = 0;
-    for (std::size_t read = 0;;) {
-        const void* hit = std::memchr(data + read, byte, size - read);
-        const std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : size;
-        std::memmove(data + kept, data + read, at - read);
-        kept += at - read;
-        if (!hit)
-            return kept;
-        read = at + 1;
-    }
-}
-
 // Moves the bytes [0, size) of `data` down over the occurrences of `needle`, found left to right without overlap;
 // returns the length kept. Every write lands before the position the search has reached.
 std::size_t dropText(char* data, std::size_t size, std::string_view needle)
 {
     const std::string_view input(data, size);
+    // A byte below 0x40 never trails a character, so memchr alone finds each occurrence: pages hold thousands of
+    // spaces, and a full search per space would double the clean-up.
+    const bool lowByte = needle.size() == 1 && static_cast<unsigned char>(needle[0]) < 0x40;
+    const auto next = [&](std::size_t from) {
+        if (!lowByte)
+            return findText(input, needle, from);
+        const void* hit = std::memchr(data + from, needle[0], size - from);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : std::string_view::npos;
+    };
     std::size_t kept = 0;
     std::size_t read = 0;
-    std::size_t from = 0;
-    for (std::size_t found = findText(input, needle, from); found != std::string_view::npos;
-         found = findText(input, needle, from)) {
+    for (std::size_t found = next(0); found != std::string_view::npos;) {
         std::memmove(data + kept, data + read, found - read);
         kept += found - read;
         read = found + needle.size();
         // A needle that ends with a lone lead byte may end inside a character: go on from the next one.
-        from = isCharacterBoundary(input, read, found) ? read : read + 1;
+        found = next(lowByte || isCharacterBoundary(input, read, found) ? read : read + 1);
     }
     std::memmove(data + kept, data + read, size - read);
     return kept + size - read;
@@ -153,24 +141,15 @@ std::size_t dropText(char* data, std::size_t size, std::string_view needle)
 
 } // namespace
 
-Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin, std::size_t end)
+Text eraseInTurn(Text text, std::span<const std::string_view> texts, std::size_t begin, std::size_t end)
 {
     end = std::min(end, text.size());
     begin = std::min(begin, end);
     text.resize(end);
     text.erase(0, begin);
     std::size_t size = text.size();
-    for (const Erasure& erasure : erasures) {
-        if (erasure.text.empty())
-            continue;
-        if (erasure.kind == Erasure::Occurrences) {
-            size = dropText(text.data(), size, erasure.text);
-            continue;
-        }
-        // Erasing several single bytes at once leaves what erasing them one after the other leaves.
-        for (const char byte : erasure.text)
-            size = dropByte(text.data(), size, byte);
-    }
+    for (const std::string_view erased : texts)
+        size = dropText(text.data(), size, erased);
     text.resize(size);
     return text;
 }

@@ -32,17 +32,11 @@ std::size_t characterStart(std::string_view text, std::size_t index, std::size_t
 /// (never inside a double-byte character), or npos. `from` must be a character boundary.
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t from = 0);
 
-/// One erasure of a clean-up: every occurrence of a text, found left to right without overlap (text that the
-/// deletions join is not searched again, so three CR LF pairs in a row leave one when CR LF CR LF is erased); or
-/// every one of some ASCII bytes below 0x40, which never stand inside a double-byte character (the space, the TAB).
-struct Erasure {
-    enum Kind { Occurrences, EachByte };
-    Kind kind = Occurrences;
-    std::string_view text;
-};
-
-/// The bytes [begin, end) of `text` with the erasures applied one after the other, each to the result of the one
-/// before, in place: one pass per erasure and no copy of the text.
-Text eraseInTurn(Text text, std::span<const Erasure> erasures, std::size_t begin = 0, std::size_t end = Text::npos);
+/// The bytes [begin, end) of `text` with every occurrence of each of `texts` erased, one text after the other, each
+/// from what the one before left, in place: one pass per text and no copy. Occurrences are found left to right
+/// without overlap; text that the deletions join is not searched again, so three CR LF pairs in a row leave one
+/// when CR LF CR LF is erased.
+Text eraseInTurn(Text text, std::span<const std::string_view> texts, std::size_t begin = 0,
+                 std::size_t end = Text::npos);
 
 } // namespace matching

@@ -10,10 +10,7 @@ namespace site {
 int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries)
 {
     // Spaces, blank lines, TABs and then the blank lines the TABs' removal joined.
-    static constexpr matching::Erasure cleanUp[] = {{matching::Erasure::EachByte, " "},
-                                                    {matching::Erasure::Occurrences, "\r\n\r\n"},
-                                                    {matching::Erasure::EachByte, "\t"},
-                                                    {matching::Erasure::Occurrences, "\r\n\r\n"}};
+    static constexpr std::string_view cleanUp[] = {" ", "\r\n\r\n", "\t", "\r\n\r\n"};
     Text text = matching::eraseInTurn(page, cleanUp);
     if (text.empty())
         return -1;

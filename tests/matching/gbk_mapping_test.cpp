@@ -212,25 +212,20 @@ TEST(GbkMapping, TextSearchAgreesWithThePlainDefinition)
 // The clean-ups of the listing and the article pages in place, against the erasures applied one after the other.
 TEST(GbkMapping, ErasuresInTurnEqualTheErasuresOneAfterTheOther)
 {
-    using matching::Erasure;
     const Text pig = testing_support::gbk("豬");
-    const Erasure listing[] = {{Erasure::EachByte, " "}, {Erasure::Occurrences, "\r\n\r\n"}, {Erasure::EachByte, "\t"},
-                               {Erasure::Occurrences, "\r\n\r\n"}};
-    const Erasure article[] = {{Erasure::EachByte, " \t"}, {Erasure::Occurrences, "a(\"conten\");"},
-                               {Erasure::Occurrences, "\r\n\r\n"}, {Erasure::Occurrences, pig}};
+    const std::string_view listing[] = {" ", "\r\n\r\n", "\t", "\r\n\r\n"};
+    const std::string_view article[] = {" ", "\t", "a(\"conten\");", "\r\n\r\n", pig};
     std::mt19937 random(99);
     for (int round = 0; round < 300; ++round) {
         const std::string text = randomPieces(random, random() % 120);
         const std::size_t begin = random() % (text.size() + 1);
         const std::size_t end = begin + random() % (text.size() - begin + 1);
         std::string expected = text.substr(begin, end - begin);
-        for (const Erasure& erasure : article)
-            expected = erasure.kind == Erasure::EachByte ? testing_support::eraseBytes(expected, erasure.text)
-                                                         : testing_support::eraseAll(expected, erasure.text);
+        for (const std::string_view erased : article)
+            expected = testing_support::eraseAll(expected, erased);
         std::string expectedListing = text;
-        for (const Erasure& erasure : listing)
-            expectedListing = erasure.kind == Erasure::EachByte ? testing_support::eraseBytes(expectedListing, erasure.text)
-                                                                : testing_support::eraseAll(expectedListing, erasure.text);
+        for (const std::string_view erased : listing)
+            expectedListing = testing_support::eraseAll(expectedListing, erased);
         ASSERT_EQ(matching::eraseInTurn(text, article, begin, end), expected);
         ASSERT_EQ(matching::eraseInTurn(text, listing), expectedListing);
         ASSERT_EQ(matching::eraseInTurn(text, {}, begin, end), text.substr(begin, end - begin));

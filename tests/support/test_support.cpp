@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 namespace testing_support {
 
@@ -20,14 +21,15 @@ Text gbk(std::string_view utf8Text)
 
 Text eraseAll(Text text, std::string_view needle)
 {
-    const matching::Erasure erasure{matching::Erasure::Occurrences, needle};
-    return matching::eraseInTurn(std::move(text), {&erasure, 1});
+    return matching::eraseInTurn(std::move(text), {&needle, 1});
 }
 
 Text eraseBytes(Text text, std::string_view bytes, std::size_t begin, std::size_t end)
 {
-    const matching::Erasure erasure{matching::Erasure::EachByte, bytes};
-    return matching::eraseInTurn(std::move(text), {&erasure, 1}, begin, end);
+    std::vector<std::string_view> each;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        each.push_back(bytes.substr(i, 1));
+    return matching::eraseInTurn(std::move(text), each, begin, end);
 }
 
 std::string utf8(const Text& gbkText)

@@ -24,7 +24,8 @@ Text gbk(std::string_view utf8);
 std::string utf8(const Text& gbkText);
 
 /// One erasure applied by itself, as `matching::eraseInTurn` applies each: every occurrence of `needle` (left to right,
-/// without overlap; text the deletions join is not searched again), or every one of the `bytes` in [begin, end).
+/// without overlap; text the deletions join is not searched again); or every one of the single `bytes` in
+/// [begin, end).
 Text eraseAll(Text text, std::string_view needle);
 Text eraseBytes(Text text, std::string_view bytes, std::size_t begin = 0, std::size_t end = Text::npos);
 
