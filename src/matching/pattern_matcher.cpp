@@ -52,18 +52,14 @@ int PatternMatcher::groupCount() const
     return compiledPattern.subExpressionCount();
 }
 
-std::pair<long long, long long> PatternMatcher::prepareSearch(const SearchOptions& options, std::size_t subjectSize)
+std::pair<long long, long long> PatternMatcher::prepareSearch(const SearchOptions& options, std::size_t subjectSize,
+                                                              CompiledPattern& target)
 {
     matchFlag = options.matchFlag.value_or(matchFlag);
     compileFlag = options.compileFlag.value_or(compileFlag);
-    compile(compiledPattern);
-    return {options.start.value_or(1), options.end.value_or(static_cast<long long>(subjectSize))};
-}
-
-void PatternMatcher::compile(CompiledPattern& target) const
-{
     target.compile(pattern, compileFlag);
     target.setMatchFlag(matchFlag);
+    return {options.start.value_or(1), options.end.value_or(static_cast<long long>(subjectSize))};
 }
 
 int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& table, const SearchOptions& options)
@@ -73,7 +69,7 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
         return EmptySubject;
     if (!setPattern(std::move(patternText)))
         return EmptyPattern;
-    const auto [start, end] = prepareSearch(options, subject.size());
+    const auto [start, end] = prepareSearch(options, subject.size(), compiledPattern);
 
     const int groups = groupCount();
     const EngineSubject prepared(subject);
@@ -81,7 +77,7 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
     long long position = start;
     for (;;) {
         const SearchResult result = compiledPattern.search(prepared, position, end - position + 1);
-        if (result.failed()) {
+        if (result.failed) {
             engineFailed = true;
             return SearchFailed;
         }
@@ -118,8 +114,6 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
     if (cells.empty())
         return NoMatch;
     const int rows = static_cast<int>(cells.size() / static_cast<std::size_t>(groups + 1));
-    if (rows == 0)
-        return NoRows;
     table = MatchTable(rows, groups + 1, std::move(cells));
     return rows;
 }
@@ -130,10 +124,10 @@ std::optional<MatchSpan> PatternMatcher::findFirst(std::string_view subjectText,
     reset();
     if (subjectText.empty() || !setPattern(std::move(patternText)))
         return std::nullopt;
-    const auto [start, end] = prepareSearch(options, subjectText.size());
+    const auto [start, end] = prepareSearch(options, subjectText.size(), compiledPattern);
     const EngineSubject prepared(subjectText);
     const SearchResult result = compiledPattern.search(prepared, start, end - start + 1);
-    engineFailed = result.failed();
+    engineFailed = result.failed;
     if (result.isEmpty())
         return std::nullopt;
     const auto [first, last] = result.byteRange(0);
@@ -143,31 +137,23 @@ std::optional<MatchSpan> PatternMatcher::findFirst(std::string_view subjectText,
 bool PatternMatcher::matches(Text text, Text patternText, std::optional<std::int32_t> flag,
                              std::optional<bool> caseless)
 {
-    // A temporary compiled pattern: `compiledPattern` keeps its last compilation.
-    CompiledPattern temporary;
     reset();
-    if (!setSubject(std::move(text)))
+    if (!setSubject(std::move(text)) || !setPattern(std::move(patternText)))
         return false;
-    if (!setPattern(std::move(patternText)))
-        return false;
-    if (flag)
-        matchFlag = *flag;
-    if (caseless)
-        compileFlag = *caseless;
-    compile(temporary);
+    // A compiled pattern of its own: `compiledPattern` keeps its last compilation.
+    CompiledPattern temporary;
+    prepareSearch({caseless, flag, {}, {}}, subject.size(), temporary);
     const SearchResult result = temporary.search(EngineSubject(subject), 1, static_cast<long long>(subject.size()));
-    engineFailed = result.failed();
+    engineFailed = result.failed;
     return !result.isEmpty();
 }
 
 Text PatternMatcher::replace(Text subjectText, Text patternText, const ReplaceOptions& options)
 {
     reset();
-    if (!setSubject(std::move(subjectText)))
+    if (!setSubject(std::move(subjectText)) || !setPattern(std::move(patternText)))
         return {};
-    if (!setPattern(std::move(patternText)))
-        return {};
-    const auto [start, end] = prepareSearch(options, subject.size());
+    const auto [start, end] = prepareSearch(options, subject.size(), compiledPattern);
     std::optional<Text> replaced = compiledPattern.replace(subject, options.replacement, start, end - start + 1,
                                                            options.replaceAll, options.wholeText);
     engineFailed = !replaced;

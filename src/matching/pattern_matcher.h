@@ -84,9 +84,9 @@ public:
     bool failed() const { return engineFailed; }
 
 private:
-    /// Applies the options, compiles the pattern, and gives the span's one-based first and last byte.
-    std::pair<long long, long long> prepareSearch(const SearchOptions& options, std::size_t subjectSize);
-    void compile(CompiledPattern& target) const;
+    /// Applies the options, compiles the pattern into `target`, and gives the span's one-based first and last byte.
+    std::pair<long long, long long> prepareSearch(const SearchOptions& options, std::size_t subjectSize,
+                                                  CompiledPattern& target);
 
     Text subject;
     Text pattern;

@@ -32,22 +32,17 @@ private:
     mutable std::size_t knownBoundary = 0; // the start of the last match: bounds looks back for character starts
 };
 
-/// One search's match with its groups as byte offsets; or no match; or `failed`: the engine gave up (its match limit,
-/// or another error that is not "no match").
-class SearchResult {
-public:
-    /// A group that took no part in the match.
+/// One search's match: per group (0: the whole match) its start and end as 0-based byte offsets, both `Unset` for a
+/// group that took no part; no groups when nothing matched. `failed`: the engine gave up (its match limit, or another
+/// error that is not "no match"), so there is no answer.
+struct SearchResult {
     static constexpr std::size_t Unset = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> groups;
+    bool failed = false;
 
     bool isEmpty() const { return groups.empty(); }
-    bool failed() const { return engineFailed; }
-    /// Group `k` (0: the whole match) as 0-based byte offsets [first, second); both `Unset` if it took no part.
+    /// Group `k` as [first, second); both `Unset` if it took no part or does not exist.
     std::pair<std::size_t, std::size_t> byteRange(int k) const;
-
-private:
-    friend class CompiledPattern;
-    std::vector<std::size_t> groups; // start, end per group; group 0 is the whole match
-    bool engineFailed = false;
 };
 
 /// How a pattern is searched: on the GBK bytes where that finds the same matches (the fastest way), or always on

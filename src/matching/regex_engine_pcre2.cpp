@@ -247,7 +247,7 @@ void CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t start
                                  SearchResult& result) const
 {
     result.groups.clear();
-    result.engineFailed = false;
+    result.failed = false;
     if (!code || startByte > endByte)
         return;
     const auto options = static_cast<std::uint32_t>(matchFlag);
@@ -282,7 +282,7 @@ void CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t start
     }
     if (outcome != Outcome::Found)
         result.groups.clear();
-    result.engineFailed = outcome == Outcome::Failed;
+    result.failed = outcome == Outcome::Failed;
 }
 
 SearchResult CompiledPattern::search(const EngineSubject& subject, long long start, long long count) const
@@ -306,7 +306,7 @@ std::optional<Text> CompiledPattern::replace(const Text& subjectText, const Text
     SearchResult found; // one for every search: its storage is reused
     for (std::size_t from = first; from <= last;) {
         searchSpan(subject, from, last, found);
-        if (found.failed())
+        if (found.failed)
             return std::nullopt;
         if (found.isEmpty())
             break;
