@@ -4,6 +4,7 @@
 #include "matching/gbk_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -20,9 +21,27 @@ enum class Kind {
 
 constexpr unsigned char LowLimit = 0x40;
 
-bool isAsciiAlphanumeric(unsigned char c)
+Kind kindOf(unsigned char highest)
 {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return highest < LowLimit ? Kind::Low : Kind::Narrow;
+}
+
+// The highest byte that the escape `\e` matches, in a class or outside one; nothing for an escape not accepted.
+std::optional<unsigned char> escapeHighest(unsigned char e)
+{
+    switch (e) {
+    case 'd': return '9';
+    case 's': return ' ';
+    case 'w': return 'z';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    case 'f': return '\f';
+    default:
+        if (e == 0 || e >= 0x80 || std::isalnum(e))
+            return std::nullopt;
+        return e;
+    }
 }
 
 class Reader {
@@ -145,22 +164,16 @@ private:
         } else if (c == '{') {
             // Only the forms {n}, {n,} and {n,m}: anything else is a literal brace to some engine versions and a
             // quantifier to others.
-            ++position;
-            std::size_t minimum = 0;
-            std::size_t digits = 0;
-            for (; !atEnd() && peek() >= '0' && peek() <= '9'; ++position, ++digits)
-                minimum = std::min<std::size_t>(minimum * 10 + (peek() - '0'), 100000);
-            if (digits == 0)
+            constexpr std::string_view Digits = "0123456789";
+            const std::size_t first = position + 1;
+            const std::size_t comma = std::min(pattern.find_first_not_of(Digits, first), pattern.size());
+            std::size_t close = comma;
+            if (peek(comma - position) == ',')
+                close = std::min(pattern.find_first_not_of(Digits, comma + 1), pattern.size());
+            if (comma == first || peek(close - position) != '}')
                 return std::nullopt;
-            if (peek() == ',') {
-                ++position;
-                while (!atEnd() && peek() >= '0' && peek() <= '9')
-                    ++position;
-            }
-            if (peek() != '}')
-                return std::nullopt;
-            ++position;
-            quantifier = {true, minimum == 0, false};
+            quantifier = {true, pattern.find_first_not_of('0', first) >= comma, false};
+            position = close + 1;
         } else {
             return quantifier;
         }
@@ -181,21 +194,11 @@ private:
             return characterClass();
         if (c == '\\') {
             const unsigned char e = peek(1);
-            if (e == 0 || e >= 0x80)
-                return std::nullopt;
             position += 2;
-            switch (e) {
-            case 'd': case 's': case 'n': case 'r': case 't': case 'f':
-                return Kind::Low;
-            case 'w':
-                return Kind::Narrow;
-            case 'D': case 'S':
+            if (e == 'D' || e == 'S')
                 return Kind::Wide;
-            default:
-                if (isAsciiAlphanumeric(e))
-                    return std::nullopt;
-                return e < LowLimit ? Kind::Low : Kind::Narrow;
-            }
+            const std::optional<unsigned char> highest = escapeHighest(e);
+            return highest ? std::optional(kindOf(*highest)) : std::nullopt;
         }
         if (c >= 0x80) {
             // Caseless, a trail byte could match a letter of the other case.
@@ -208,37 +211,23 @@ private:
         if (c == '^' || c == '$' || c == '*' || c == '+' || c == '?' || c == '{')
             return std::nullopt;
         ++position;
-        return c < LowLimit ? Kind::Low : Kind::Narrow;
+        return kindOf(c);
     }
 
-    // One member of a class: a literal byte (its value in `byte`), or a class escape (its highest byte in `high`).
-    bool classMember(unsigned char& byte, unsigned char& high, bool& isEscape)
+    // One member of a class: its highest byte; `isClassEscape`: \d, \s or \w, which cannot bound a range.
+    std::optional<unsigned char> classMember(bool& isClassEscape)
     {
         const unsigned char c = peek();
-        isEscape = false;
-        if (c >= 0x80 || (c == '[' && peek(1) == ':'))
-            return false;
-        if (c != '\\') {
-            ++position;
-            byte = high = c;
-            return true;
-        }
         const unsigned char e = peek(1);
-        position += 2;
-        switch (e) {
-        case 'd': isEscape = true; high = '9'; return true;
-        case 's': isEscape = true; high = ' '; return true;
-        case 'w': isEscape = true; high = 'z'; return true;
-        case 'n': byte = high = '\n'; return true;
-        case 'r': byte = high = '\r'; return true;
-        case 't': byte = high = '\t'; return true;
-        case 'f': byte = high = '\f'; return true;
-        default:
-            if (e == 0 || e >= 0x80 || isAsciiAlphanumeric(e))
-                return false;
-            byte = high = e;
-            return true;
+        isClassEscape = c == '\\' && (e == 'd' || e == 's' || e == 'w');
+        if (c == '\\') {
+            position += 2;
+            return escapeHighest(e);
         }
+        if (c >= 0x80 || (c == '[' && e == ':'))
+            return std::nullopt;
+        ++position;
+        return c;
     }
 
     std::optional<Kind> characterClass()
@@ -248,28 +237,26 @@ private:
         if (negated)
             ++position;
         unsigned char highest = 0;
-        bool first = true;
-        while (!atEnd() && (peek() != ']' || first)) {
-            first = false;
-            unsigned char byte = 0;
-            unsigned char high = 0;
-            bool isEscape = false;
-            if (!classMember(byte, high, isEscape))
-                return std::nullopt;
-            if (!isEscape && peek() == '-' && peek(1) != ']' && peek(1) != 0) {
+        for (bool first = true; !atEnd() && (peek() != ']' || first); first = false) {
+            bool isClassEscape = false;
+            std::optional<unsigned char> member = classMember(isClassEscape);
+            if (member && !isClassEscape && peek() == '-' && peek(1) != ']' && peek(1) != 0) {
                 ++position;
-                unsigned char last = 0;
-                if (!classMember(last, high, isEscape) || isEscape || last < byte)
+                const unsigned char low = *member;
+                member = classMember(isClassEscape);
+                if (isClassEscape || (member && *member < low))
                     return std::nullopt;
             }
-            highest = std::max(highest, high);
+            if (!member)
+                return std::nullopt;
+            highest = std::max(highest, *member);
         }
         if (atEnd())
             return std::nullopt;
         ++position;
         if (negated)
             return highest < LowLimit ? std::optional(Kind::Wide) : std::nullopt;
-        return highest < LowLimit ? Kind::Low : Kind::Narrow;
+        return kindOf(highest);
     }
 
     static constexpr int MaxDepth = 250;
