@@ -16,17 +16,20 @@
 
 namespace matching {
 
+// Owns an engine handle, which `Free` releases.
+template <auto Free>
+struct Freer {
+    void operator()(auto* handle) const { Free(handle); }
+};
+template <typename T, auto Free>
+using Owned = std::unique_ptr<T, Freer<Free>>;
+
 // Exactly one of the two codes is set; only the byte code is compiled with JIT.
 struct CompiledCode {
-    pcre2_code_8* byteCode = nullptr;
-    pcre2_code_32* unitCode = nullptr;
+    Owned<pcre2_code_8, pcre2_code_free_8> byteCode;
+    Owned<pcre2_code_32, pcre2_code_free_32> unitCode;
     bool jit = false;
     int groupCount = 0;
-    ~CompiledCode()
-    {
-        pcre2_code_free_8(byteCode);
-        pcre2_code_free_32(unitCode);
-    }
 };
 
 // One unit per character, and the byte offset of each unit followed by the byte length.
@@ -58,83 +61,73 @@ namespace {
 
 std::atomic<std::uint32_t> matchLimit{0};
 
-enum class Outcome { Found, NoMatch, Failed };
-
 std::uint32_t currentLimit()
 {
     const std::uint32_t limit = matchLimit.load(std::memory_order_relaxed);
     return limit != 0 ? limit : 10'000'000;
 }
 
-// The engine's answer as an outcome, with the groups as offsets in the subject's code units.
-Outcome collect(int found, const PCRE2_SIZE* vector, int groupCount, std::vector<std::size_t>& groups)
+// The engine's answer into `result`: the groups as offsets in the subject's code units, or none; `failed` for an
+// error other than "no match".
+void collect(int found, const PCRE2_SIZE* vector, int groupCount, SearchResult& result)
 {
-    if (found == PCRE2_ERROR_NOMATCH)
-        return Outcome::NoMatch;
+    result.failed = found < 0 && found != PCRE2_ERROR_NOMATCH;
+    result.groups.clear();
     if (found < 0)
-        return Outcome::Failed;
-    groups.resize(static_cast<std::size_t>(groupCount + 1) * 2);
-    for (std::size_t i = 0; i < groups.size(); ++i) {
+        return;
+    result.groups.resize(static_cast<std::size_t>(groupCount + 1) * 2);
+    for (std::size_t i = 0; i < result.groups.size(); ++i) {
         const bool taken = i / 2 < static_cast<std::size_t>(found) && vector[i] != PCRE2_UNSET;
-        groups[i] = taken ? static_cast<std::size_t>(vector[i]) : SearchResult::Unset;
+        result.groups[i] = taken ? static_cast<std::size_t>(vector[i]) : SearchResult::Unset;
     }
-    return Outcome::Found;
 }
 
 // Byte searches run for every tag of a page: their match data, context and JIT stack (growing to 4 MiB) are made
 // once per thread rather than for every search.
 struct ByteMatchState {
-    pcre2_match_data_8* data = pcre2_match_data_create_8(16, nullptr);
+    Owned<pcre2_match_data_8, pcre2_match_data_free_8> data{pcre2_match_data_create_8(16, nullptr)};
     std::uint32_t capacity = 16;
-    pcre2_match_context_8* context = pcre2_match_context_create_8(nullptr);
-    pcre2_jit_stack_8* stack = pcre2_jit_stack_create_8(32 * 1024, 4 * 1024 * 1024, nullptr);
+    Owned<pcre2_match_context_8, pcre2_match_context_free_8> context{pcre2_match_context_create_8(nullptr)};
+    Owned<pcre2_jit_stack_8, pcre2_jit_stack_free_8> stack{pcre2_jit_stack_create_8(32 * 1024, 4 << 20, nullptr)};
 
-    ByteMatchState() { pcre2_jit_stack_assign_8(context, nullptr, stack); }
-    ~ByteMatchState()
-    {
-        pcre2_match_data_free_8(data);
-        pcre2_match_context_free_8(context);
-        pcre2_jit_stack_free_8(stack);
-    }
-    ByteMatchState(const ByteMatchState&) = delete;
-    ByteMatchState& operator=(const ByteMatchState&) = delete;
+    ByteMatchState() { pcre2_jit_stack_assign_8(context.get(), nullptr, stack.get()); }
 };
 
 // One match from `start`, with JIT where it can and the interpreter where JIT cannot.
-Outcome matchBytes(const CompiledCode& compiled, std::string_view subject, std::size_t start, std::uint32_t options,
-                   std::vector<std::size_t>& groups)
+void matchBytes(const CompiledCode& compiled, std::string_view subject, std::size_t start, std::uint32_t options,
+                SearchResult& result)
 {
     thread_local ByteMatchState state;
     const auto needed = static_cast<std::uint32_t>(compiled.groupCount + 1);
     if (state.capacity < needed) {
-        pcre2_match_data_free_8(state.data);
-        state.data = pcre2_match_data_create_8(needed, nullptr);
+        state.data.reset(pcre2_match_data_create_8(needed, nullptr));
         state.capacity = needed;
     }
-    pcre2_set_match_limit_8(state.context, currentLimit());
+    pcre2_set_match_limit_8(state.context.get(), currentLimit());
     const auto* bytes = reinterpret_cast<PCRE2_SPTR8>(subject.data());
     int found = PCRE2_ERROR_JIT_BADOPTION;
     if (compiled.jit)
-        found = pcre2_jit_match_8(compiled.byteCode, bytes, subject.size(), start, options, state.data, state.context);
+        found = pcre2_jit_match_8(compiled.byteCode.get(), bytes, subject.size(), start, options, state.data.get(),
+                                  state.context.get());
     if (found == PCRE2_ERROR_JIT_BADOPTION || found == PCRE2_ERROR_JIT_STACKLIMIT)
-        found = pcre2_match_8(compiled.byteCode, bytes, subject.size(), start, options, state.data, state.context);
-    return collect(found, pcre2_get_ovector_pointer_8(state.data), compiled.groupCount, groups);
+        found = pcre2_match_8(compiled.byteCode.get(), bytes, subject.size(), start, options, state.data.get(),
+                              state.context.get());
+    collect(found, pcre2_get_ovector_pointer_8(state.data.get()), compiled.groupCount, result);
 }
 
 // Unit searches serve the few patterns that are not safe on bytes, once per page: plain interpreter calls.
-Outcome matchUnits(const CompiledCode& compiled, const SubjectUnits& units, std::size_t startUnit,
-                   std::size_t endUnit, std::uint32_t options, std::vector<std::size_t>& groups)
+void matchUnits(const CompiledCode& compiled, const SubjectUnits& units, std::size_t startUnit, std::size_t endUnit,
+                std::uint32_t options, SearchResult& result)
 {
-    const std::unique_ptr<pcre2_match_data_32, decltype(&pcre2_match_data_free_32)> data(
-        pcre2_match_data_create_from_pattern_32(compiled.unitCode, nullptr), pcre2_match_data_free_32);
-    const std::unique_ptr<pcre2_match_context_32, decltype(&pcre2_match_context_free_32)> context(
-        pcre2_match_context_create_32(nullptr), pcre2_match_context_free_32);
+    const Owned<pcre2_match_data_32, pcre2_match_data_free_32> data(
+        pcre2_match_data_create_from_pattern_32(compiled.unitCode.get(), nullptr));
+    const Owned<pcre2_match_context_32, pcre2_match_context_free_32> context(pcre2_match_context_create_32(nullptr));
     if (!data || !context)
-        return Outcome::Failed;
+        return collect(PCRE2_ERROR_NOMEMORY, nullptr, 0, result);
     pcre2_set_match_limit_32(context.get(), currentLimit());
-    const int found = pcre2_match_32(compiled.unitCode, reinterpret_cast<PCRE2_SPTR32>(units.units.data()), endUnit,
-                                     startUnit, options, data.get(), context.get());
-    return collect(found, pcre2_get_ovector_pointer_32(data.get()), compiled.groupCount, groups);
+    const int found = pcre2_match_32(compiled.unitCode.get(), reinterpret_cast<PCRE2_SPTR32>(units.units.data()),
+                                     endUnit, startUnit, options, data.get(), context.get());
+    collect(found, pcre2_get_ovector_pointer_32(data.get()), compiled.groupCount, result);
 }
 
 // The engine's line-break convention, which decides what `.` leaves out. Where a line break may be the byte 0x85
@@ -158,18 +151,18 @@ std::shared_ptr<const CompiledCode> compileCode(const Text& pattern, bool casele
     std::uint32_t count = 0;
     const bool tryBytes = mode == SearchMode::Fastest && newlineAllowsBytes();
     if (const std::optional<std::string> bytes = tryBytes ? bytePattern(pattern, caseless) : std::nullopt)
-        compiled->byteCode = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(bytes->data()), bytes->size(), options,
-                                             &error, &offset, nullptr);
+        compiled->byteCode.reset(pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(bytes->data()), bytes->size(),
+                                                 options, &error, &offset, nullptr));
     if (compiled->byteCode) {
-        compiled->jit = pcre2_jit_compile_8(compiled->byteCode, PCRE2_JIT_COMPLETE) == 0;
-        pcre2_pattern_info_8(compiled->byteCode, PCRE2_INFO_CAPTURECOUNT, &count);
+        compiled->jit = pcre2_jit_compile_8(compiled->byteCode.get(), PCRE2_JIT_COMPLETE) == 0;
+        pcre2_pattern_info_8(compiled->byteCode.get(), PCRE2_INFO_CAPTURECOUNT, &count);
     } else {
         const SubjectUnits units(pattern);
-        compiled->unitCode = pcre2_compile_32(reinterpret_cast<PCRE2_SPTR32>(units.units.data()), units.units.size(),
-                                              options, &error, &offset, nullptr);
+        compiled->unitCode.reset(pcre2_compile_32(reinterpret_cast<PCRE2_SPTR32>(units.units.data()),
+                                                  units.units.size(), options, &error, &offset, nullptr));
         if (!compiled->unitCode)
             return nullptr;
-        pcre2_pattern_info_32(compiled->unitCode, PCRE2_INFO_CAPTURECOUNT, &count);
+        pcre2_pattern_info_32(compiled->unitCode.get(), PCRE2_INFO_CAPTURECOUNT, &count);
     }
     compiled->groupCount = static_cast<int>(count);
     return compiled;
@@ -252,37 +245,31 @@ void CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t start
         return;
     const auto options = static_cast<std::uint32_t>(matchFlag);
     const std::string_view text = subject.bytes();
-    Outcome outcome = Outcome::NoMatch;
-    if (code->byteCode) {
-        for (std::size_t from = startByte; from <= endByte;) {
-            outcome = matchBytes(*code, text.substr(0, endByte), from, options, result.groups);
-            if (outcome != Outcome::Found)
-                break;
-            // A match that starts on a trail byte is no match: search on from the next byte, which starts a
-            // character. A byte below 0x40 is never a trail byte.
-            const std::size_t start = result.groups[0];
-            const auto first = start < endByte ? static_cast<unsigned char>(text[start]) : 0;
-            if (first < 0x40 || isCharacterBoundary(text, start, from)) {
-                subject.knownBoundary = start;
-                return;
-            }
-            outcome = Outcome::NoMatch;
-            from = start + 1;
-        }
-    } else {
+    if (!code->byteCode) {
         if (!subject.units)
             subject.units = std::make_unique<SubjectUnits>(text);
         const SubjectUnits& units = *subject.units;
-        outcome = matchUnits(*code, units, units.unitOfByte(startByte), units.unitOfByte(endByte), options,
-                             result.groups);
-        if (outcome == Outcome::Found)
-            for (std::size_t& offset : result.groups)
-                if (offset != SearchResult::Unset)
-                    offset = units.offsets[offset];
+        matchUnits(*code, units, units.unitOfByte(startByte), units.unitOfByte(endByte), options, result);
+        for (std::size_t& offset : result.groups)
+            if (offset != SearchResult::Unset)
+                offset = units.offsets[offset];
+        return;
     }
-    if (outcome != Outcome::Found)
+    for (std::size_t from = startByte; from <= endByte;) {
+        matchBytes(*code, text.substr(0, endByte), from, options, result);
+        if (result.isEmpty())
+            return;
+        // A match that starts on a trail byte is no match: search on from the next byte, which starts a character.
+        // A byte below 0x40 is never a trail byte.
+        const std::size_t start = result.groups[0];
+        const auto first = start < endByte ? static_cast<unsigned char>(text[start]) : 0;
+        if (first < 0x40 || isCharacterBoundary(text, start, from)) {
+            subject.knownBoundary = start;
+            return;
+        }
         result.groups.clear();
-    result.failed = outcome == Outcome::Failed;
+        from = start + 1;
+    }
 }
 
 SearchResult CompiledPattern::search(const EngineSubject& subject, long long start, long long count) const
