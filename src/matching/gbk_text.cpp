@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -29,26 +28,6 @@ bool isWellFormedGbk(std::string_view text)
     return true;
 }
 
-namespace {
-
-// Whether the eight bytes at `at` all lie in the lead range 0x81-0xFE.
-bool allLeadBytes(const char* at)
-{
-    std::uint64_t word;
-    std::memcpy(&word, at, 8);
-    constexpr std::uint64_t Ones = 0x0101010101010101ull;
-    constexpr std::uint64_t Highs = 0x8080808080808080ull;
-    // A byte is in the range when its high bit is set and its low seven bits are neither all zero (0x80) nor all
-    // one (0xFF); each of the two is a test for a zero byte.
-    const std::uint64_t low = word & ~Highs;
-    const bool anyEighty = ((low - Ones) & ~low & Highs) != 0;
-    const std::uint64_t inverted = ~word & ~Highs;
-    const bool anyFf = ((inverted - Ones) & ~inverted & Highs) != 0;
-    return (word & Highs) == Highs && !anyEighty && !anyFf;
-}
-
-} // namespace
-
 bool isCharacterBoundary(std::string_view text, std::size_t index, std::size_t knownBoundary)
 {
     if (index == 0 || index >= text.size() || index == knownBoundary)
@@ -57,9 +36,13 @@ bool isCharacterBoundary(std::string_view text, std::size_t index, std::size_t k
     // a known boundary. From there, lead-range bytes pair up, so the parity of the run before `index` decides.
     const std::size_t floor = knownBoundary < index ? knownBoundary : 0;
     std::size_t run = 0;
-    // Chinese text is one long run of such bytes: eight at a time through it, the rest one by one.
-    while (index - run >= floor + 8 && allLeadBytes(text.data() + index - run - 8))
-        run += 8;
+    // Chinese text is one long run of such bytes: through it sixteen at a time, in a loop the compiler vectorizes,
+    // and the rest one by one.
+    for (; index - run >= floor + 16; run += 16) {
+        const auto* block = reinterpret_cast<const unsigned char*>(text.data() + index - run - 16);
+        if (std::count_if(block, block + 16, isLeadByte) != 16)
+            break;
+    }
     while (index - run > floor && isLeadByte(static_cast<unsigned char>(text[index - 1 - run])))
         ++run;
     if (run % 2 == 0)

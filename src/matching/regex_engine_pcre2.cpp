@@ -169,37 +169,29 @@ std::shared_ptr<const CompiledCode> compileCode(const Text& pattern, bool casele
 }
 
 // Compiled patterns by pattern text and options. The program uses a handful of fixed patterns, so the cache stays
-// small; it is emptied should it ever grow past its bound.
+// small; it is emptied should it ever grow past its bound. Each is compiled once, under the lock.
 std::shared_ptr<const CompiledCode> cachedCode(const Text& pattern, bool caseless, SearchMode mode)
 {
     static std::mutex mutex;
     static auto* entries = new std::map<std::string, std::shared_ptr<const CompiledCode>>;
-    std::string key = caseless ? "i" : "c";
-    key += mode == SearchMode::Units ? "u:" : "f:";
-    key += pattern;
-    {
-        std::lock_guard lock(mutex);
-        if (const auto found = entries->find(key); found != entries->end())
-            return found->second;
-    }
-    auto compiled = compileCode(pattern, caseless, mode);
+    std::string key = std::string(caseless ? "i" : "c") + (mode == SearchMode::Units ? "u:" : "f:") + pattern;
     std::lock_guard lock(mutex);
+    if (const auto found = entries->find(key); found != entries->end())
+        return found->second;
     if (entries->size() >= 256)
         entries->clear();
-    entries->emplace(std::move(key), compiled);
-    return compiled;
+    return entries->emplace(std::move(key), compileCode(pattern, caseless, mode)).first->second;
 }
 
 // The span from one-based byte `start` over `count` bytes, as 0-based character boundaries [first, last).
-// `knownBoundary` bounds the look back where it lies before the span.
+// `knownBoundary`, a character start, bounds the look back where it lies before the span.
 std::pair<std::size_t, std::size_t> spanOf(std::string_view text, long long start, long long count,
                                            std::size_t knownBoundary)
 {
     const auto length = static_cast<long long>(text.size());
     const long long begin = std::clamp(start - 1, 0LL, length);
     const long long end = std::clamp(begin + std::max(count, 0LL), begin, length);
-    const std::size_t first =
-        characterStart(text, static_cast<std::size_t>(begin), knownBoundary <= static_cast<std::size_t>(begin) ? knownBoundary : 0);
+    const std::size_t first = characterStart(text, static_cast<std::size_t>(begin), knownBoundary);
     return {first, std::max(first, characterStart(text, static_cast<std::size_t>(end), first))};
 }
 
