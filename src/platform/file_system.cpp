@@ -322,6 +322,15 @@ FileStamp stampFrom(const struct stat& status)
             nanoseconds(status.st_mtim), nanoseconds(status.st_ctim)};
 }
 
+// The stamp of the regular file `path` relative to the open folder `folder`, without following a link.
+std::optional<FileStamp> regularStampAt(int folder, const char* path)
+{
+    struct stat status {};
+    if (::fstatat(folder, path, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return stampFrom(status);
+}
+
 // Reads the regular file `path` relative to the open folder `folder`, as readRegularFile does.
 std::optional<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit, FileStamp* stamp = nullptr)
 {
@@ -418,12 +427,9 @@ std::optional<ByteSet> FolderLookup::readRegular(const std::string& name, std::s
 std::optional<FileStamp> FolderLookup::stampOf(const std::string& name) const
 {
 #ifndef _WIN32
-    struct stat status {};
-    const int at = descriptor >= 0 ? descriptor : AT_FDCWD;
-    const Path path = descriptor >= 0 ? name : joinPath(folder, name);
-    if (::fstatat(at, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
-    return stampFrom(status);
+    if (descriptor >= 0)
+        return regularStampAt(descriptor, name.c_str());
+    return regularStampAt(AT_FDCWD, joinPath(folder, name).c_str());
 #else
     return stampAt(joinPath(folder, name), false);
 #endif
