@@ -12,6 +12,7 @@
 #include "platform/local_server.h"
 #include "platform/threads.h"
 #include "platform/window.h"
+#include "support/window_inspection.h"
 #include "site/sample_site.h"
 
 #include <chrono>
@@ -83,7 +84,7 @@ int main(int argc, char** argv)
     if (window.port().itemCount(platform::Control::PageList) == 0)
         return 3;
     if (mode == "page") {
-        window.userSelects(platform::Control::PageList, 0);
+        testing_support::userSelects(window, platform::Control::PageList, 0);
         platform::waitForDetachedThreads(std::chrono::seconds(30));
         platform::Application::processEvents();
         std::cout << residentKiB() << std::endl;

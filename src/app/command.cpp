@@ -49,7 +49,7 @@ bool parseRange(const std::string& word, int& from, std::optional<int>& to)
 
 int usageError(std::FILE* err, const std::string& message)
 {
-    std::fprintf(err, "varnholt: %s\n\n%s", message.c_str(), platform::helpText(describeDefaultStore()).c_str());
+    std::fprintf(err, "varnholt: %s\n\n%s", message.c_str(), helpText().c_str());
     return ExitUsage;
 }
 
@@ -70,6 +70,26 @@ int finish(const Result& result, const platform::CommandLine& line, std::FILE* o
 }
 
 } // namespace
+
+std::string helpText()
+{
+    return "Usage: varnholt [options] [command [operands]]\n"
+           "Varnholt: an offline reader of the category 母豬養殖技術.\n\n"
+           "Without a command, opens the window. Commands (no display needed):\n"
+           "  counts              print the number of listing pages and entries\n"
+           "  page N              load listing page N and store all its articles\n"
+           "  show P N            print entry N of listing page P\n"
+           "  archive [FROM[-TO]] store every article of the listing pages FROM to TO (TO at most\n"
+           "                      the page count)\n"
+           "  search WORD...      print the stored articles that hold every word, Simplified\n"
+           "                      and Traditional alike (no network needed)\n"
+           "  export --epub FILE [FROM[-TO]]  write the stored articles of the saved listing\n"
+           "  export --text DIR [FROM[-TO]]   pages FROM to TO as an e-book or UTF-8 text\n\n"
+           "Exit codes: 0 done; 1 nothing to show; 2 usage; 3 the site or a listing could not be\n"
+           "read; 4 some articles failed; 5 the store cannot be written; 6 the output could not be\n"
+           "written; 130 Ctrl-C; 143 SIGTERM.\n\n" +
+           platform::optionsHelp() + "\nStore: " + describeDefaultStore() + "\n";
+}
 
 int runCommand(const platform::CommandLine& line, const SiteEnvironment& environment, std::FILE* out, std::FILE* err)
 {

@@ -51,11 +51,11 @@ int main(int argc, char** argv)
     platform::initProcess();
     const platform::CommandLine line = platform::parseCommandLine(argc, argv);
     if (!line.error.empty()) {
-        std::fprintf(stderr, "varnholt: %s\n\n%s", line.error.c_str(), platform::helpText(describeDefaultStore()).c_str());
+        std::fprintf(stderr, "varnholt: %s\n\n%s", line.error.c_str(), helpText().c_str());
         return 2;
     }
     if (line.help) {
-        std::fputs(platform::helpText(describeDefaultStore()).c_str(), stdout);
+        std::fputs(helpText().c_str(), stdout);
         return 0;
     }
     if (line.version) {

@@ -1,7 +1,9 @@
 // Choosing the store's folder.
 #include "app/store.h"
 
+#include "platform/config_file.h"
 #include "platform/file_system.h"
+#include "platform/user_folders.h"
 #include "site/address.h"
 #include "site/site_texts.h"
 
@@ -10,7 +12,7 @@
 platform::Path chooseStoreRoot(const std::string& requested)
 {
     if (!requested.empty()) {
-        platform::ensureDirectories(requested);
+        (void)platform::ensureDirectories(requested); // an explicit store that cannot be made is reported at its first use
         return requested;
     }
     const platform::Path running = platform::runningDirectory();
@@ -19,7 +21,7 @@ platform::Path chooseStoreRoot(const std::string& requested)
     // An installed program's folder is read-only, or no place for data even where it is not (as for root): store
     // where the user's own data goes.
     const platform::Path data = platform::userDataDirectory();
-    platform::ensureDirectories(data);
+    (void)platform::ensureDirectories(data);
     return data;
 }
 
@@ -35,9 +37,8 @@ std::string describeDefaultStore()
 bool storeIsWritable(const SiteAccessor& site, std::FILE* err)
 {
     for (const platform::Path& folder : {site.categoryFolder(), site.listingFolder()}) {
-        std::string error;
-        if (!platform::canWriteIn(folder, &error)) {
-            std::fprintf(err, "varnholt: cannot write the store: %s: %s\n", folder.c_str(), error.c_str());
+        if (const platform::Status writable = platform::canWriteIn(folder); !writable) {
+            std::fprintf(err, "varnholt: cannot write the store: %s: %s\n", folder.c_str(), writable.error().c_str());
             return false;
         }
     }

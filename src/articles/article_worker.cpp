@@ -47,7 +47,9 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
             outcome.content = working.fileText;
             outcome.downloaded = true;
             // Shown even when the write fails; the next selection then downloads it again.
-            outcome.stored = platform::writeWholeFile(path, outcome.content, &outcome.writeError);
+            const platform::Status written = platform::writeWholeFile(path, outcome.content);
+            outcome.stored = written.ok();
+            outcome.writeError = written.error();
         }
     }
     outcome.kind = outcome.content.empty() ? ArticleOutcome::Kind::Empty : ArticleOutcome::Kind::Shown;

@@ -83,7 +83,8 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
         const Text full = composeFileText(working);
         catalog.replace(number, working, page);
         // A failed write is not counted: the article is not stored, and the next load tries again.
-        if (!platform::writeWholeFile(report.path, full, &report.detail)) {
+        if (const platform::Status written = platform::writeWholeFile(report.path, full); !written) {
+            report.detail = written.error();
             tell(ArticleState::NotWritten);
             break;
         }

@@ -2,7 +2,6 @@
 #include "matching/pattern_matcher.h"
 
 #include "matching/gbk_text.h"
-#include "platform/window_port.h"
 
 #include <algorithm>
 #include <cassert>
@@ -122,7 +121,6 @@ int PatternMatcher::findAll(Text subjectText, Text patternText, MatchTable& tabl
         if (position <= matchStart)
             position = matchStart + static_cast<long long>(
                            std::max<std::size_t>(1, characterLength(subject, static_cast<std::size_t>(matchStart - 1))));
-        platform::letWindowProcessEvents();
         if (position > end)
             break;
     }

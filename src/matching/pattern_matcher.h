@@ -87,7 +87,6 @@ public:
     /// `table` with a rows x (1 + groupCount) table; or a FindAllCode, leaving `table` as it was. Consecutive
     /// matches may overlap: without groups the next search starts on the last character of the match, with groups
     /// where the last group starts; where that would not move forward, one character after the match's start.
-    /// Lets the window process its pending events once per match (on the window's thread only).
     /// Returns `SearchFailed`, leaving `table` as it was, when the engine gave up on a search.
     int findAll(Text subject, Text pattern, MatchTable& table, const SearchOptions& options = {});
     /// The first match of `pattern` in `subject`, or nothing (also for an empty subject or pattern). Unlike `findAll`

@@ -1,124 +1,162 @@
-// Command-line options over QCommandLineParser.
+// Command-line options over CLI11. One table names every option; the parser and the help text are made from it.
 #include "platform/command_line.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QStringList>
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <string_view>
 
 namespace platform {
 namespace {
 
 constexpr const char* Version = VARNHOLT_VERSION;
 
-struct Options {
-    QCommandLineOption site{QStringLiteral("site"),
-                            QStringLiteral("Read the article site at ADDRESS, for example https://host or the "
-                                           "category's address copied from a browser (its path is dropped). "
-                                           "Without it: the environment variable VARNHOLT_SITE, else a line "
-                                           "site=ADDRESS in $XDG_CONFIG_HOME/varnholt/varnholt.conf "
-                                           "(~/.config/varnholt/varnholt.conf)."),
-                            QStringLiteral("ADDRESS")};
-    QCommandLineOption store{QStringLiteral("store"), QStringLiteral("Keep the folder tree under DIR."),
-                             QStringLiteral("DIR")};
-    QCommandLineOption demo{QStringLiteral("demo"), QStringLiteral("Read the bundled sample site instead of the real one.")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print results as one JSON object.")};
-    QCommandLineOption delay{QStringLiteral("delay"), QStringLiteral("Wait SECONDS between downloads."),
-                             QStringLiteral("SECONDS"), QStringLiteral("0")};
-    QCommandLineOption randomDelay{QStringLiteral("random-delay"),
-                                   QStringLiteral("Make each wait of --delay 0.5 to 1.5 times as long, at random.")};
-    QCommandLineOption retries{QStringLiteral("retries"),
-                               QStringLiteral("Retry a download (listing pages and articles) that failed for a "
-                                              "passing reason (time-out, broken connection, HTTP 429 or 5xx) N times."),
-                               QStringLiteral("N"), QStringLiteral("2")};
-    QCommandLineOption userAgent{QStringLiteral("user-agent"),
-                                 QStringLiteral("Send TEXT as the User-Agent (default Varnholt/VERSION)."),
-                                 QStringLiteral("TEXT")};
-    QCommandLineOption epub{QStringLiteral("epub"), QStringLiteral("export: write the articles as an EPUB book FILE."),
-                            QStringLiteral("FILE")};
-    QCommandLineOption text{QStringLiteral("text"),
-                            QStringLiteral("export: write the articles as UTF-8 text files into DIR."),
-                            QStringLiteral("DIR")};
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version.")};
-
-    void addTo(QCommandLineParser& parser) const
-    {
-        parser.setApplicationDescription(
-            QStringLiteral("Varnholt: an offline reader of the category 母豬養殖技術.\n\n"
-                           "Without a command, opens the window. Commands (no display needed):\n"
-                           "  counts              print the number of listing pages and entries\n"
-                           "  page N              load listing page N and store all its articles\n"
-                           "  show P N            print entry N of listing page P\n"
-                           "  archive [FROM[-TO]] store every article of the listing pages FROM to TO (TO at most\n"
-                           "                      the page count)\n"
-                           "  search WORD...      print the stored articles that hold every word, Simplified\n"
-                           "                      and Traditional alike (no network needed)\n"
-                           "  export --epub FILE [FROM[-TO]]  write the stored articles of the saved listing\n"
-                           "  export --text DIR [FROM[-TO]]   pages FROM to TO as an e-book or UTF-8 text\n\n"
-                           "Exit codes: 0 done; 1 nothing to show; 2 usage; 3 the site or a listing could not be\n"
-                           "read; 4 some articles failed; 5 the store cannot be written; 6 the output could not be\n"
-                           "written; 130 Ctrl-C; 143 SIGTERM."));
-        parser.addOptions({site, store, demo, json, delay, randomDelay, retries, userAgent, epub, text, help, version});
-        parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("counts, page, show, archive, search or export"),
-                                     QStringLiteral("[command [operands]]"));
-    }
+struct OptionDefinition {
+    std::string_view names;     ///< CLI11's form: "-h,--help"
+    std::string_view valueName; ///< empty for a flag
+    std::string_view description;
 };
+
+constexpr OptionDefinition Options[] = {
+    {"--site", "ADDRESS",
+     "Read the article site at ADDRESS, for example https://host or the category's address copied from a browser (its "
+     "path is dropped). Without it: the environment variable VARNHOLT_SITE, else a line site=ADDRESS in "
+     "$XDG_CONFIG_HOME/varnholt/varnholt.conf (~/.config/varnholt/varnholt.conf)."},
+    {"--store", "DIR", "Keep the folder tree under DIR."},
+    {"--demo", "", "Read the bundled sample site instead of the real one."},
+    {"--json", "", "Print results as one JSON object."},
+    {"--delay", "SECONDS", "Wait SECONDS between downloads."},
+    {"--random-delay", "", "Make each wait of --delay 0.5 to 1.5 times as long, at random."},
+    {"--retries", "N",
+     "Retry a download (listing pages and articles) that failed for a passing reason (time-out, broken connection, "
+     "HTTP 429 or 5xx) N times."},
+    {"--user-agent", "TEXT", "Send TEXT as the User-Agent (default Varnholt/VERSION)."},
+    {"--epub", "FILE", "export: write the articles as an EPUB book FILE."},
+    {"--text", "DIR", "export: write the articles as UTF-8 text files into DIR."},
+    {"-h,--help", "", "Show this help."},
+    {"-v,--version", "", "Show the version."},
+};
+
+// "-h,--help" as the help shows it: "-h, --help"; a value follows as "<SECONDS>".
+std::string shownNames(const OptionDefinition& option)
+{
+    std::string shown;
+    for (const char c : option.names)
+        shown += c == ',' ? std::string(", ") : std::string(1, c);
+    if (!option.valueName.empty())
+        shown += " <" + std::string(option.valueName) + ">";
+    return shown;
+}
+
+// The long name, by which the parsed values are kept: "--help" of "-h,--help".
+std::string longName(const OptionDefinition& option)
+{
+    const std::string_view names = option.names;
+    return std::string(names.substr(names.rfind(',') + 1));
+}
+
+// `text` broken into lines of at most `width` characters at spaces; a longer word stands on a line of its own.
+std::vector<std::string> wrapped(std::string_view text, std::size_t width)
+{
+    std::vector<std::string> lines(1);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string_view word = text.substr(at, end - at);
+        if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width)
+            lines.emplace_back();
+        if (!lines.back().empty())
+            lines.back() += ' ';
+        lines.back() += word;
+        at = end + 1;
+    }
+    return lines;
+}
+
+bool parseNumber(const std::string& text, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size();
+}
+
+bool parseWhole(const std::string& text, int& value)
+{
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || end != text.c_str() + text.size() || parsed < -1'000'000 || parsed > 1'000'000)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
 
 } // namespace
 
 CommandLine parseCommandLine(int argc, char** argv)
 {
-    // Names the user's data folder (QStandardPaths) also when no application object exists, as in the commands.
-    QCoreApplication::setApplicationName(QStringLiteral("Varnholt"));
-    QStringList words;
-    for (int i = 0; i < argc; ++i)
-        words << QString::fromLocal8Bit(argv[i]);
-    const Options options;
-    QCommandLineParser parser;
-    options.addTo(parser);
+    CLI::App parser("", "varnholt");
+    parser.set_help_flag();
+    std::map<std::string, std::string> values{{"--delay", "0"}, {"--retries", "2"}};
+    std::map<std::string, bool> flags;
+    for (const OptionDefinition& option : Options) {
+        const std::string name = longName(option);
+        // As most programs do, an option given twice takes its last value.
+        CLI::Option* added = option.valueName.empty() ? parser.add_flag(std::string(option.names), flags[name])
+                                                      : parser.add_option(std::string(option.names), values[name]);
+        added->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
     CommandLine line;
-    if (!parser.parse(words)) {
-        line.error = parser.errorText().toStdString();
+    parser.add_option("arguments", line.arguments);
+    try {
+        parser.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        line.arguments.clear();
+        line.error = error.what();
         return line;
     }
-    line.help = parser.isSet(options.help);
-    line.version = parser.isSet(options.version);
-    line.demo = parser.isSet(options.demo);
-    line.json = parser.isSet(options.json);
-    line.site = parser.value(options.site).toStdString();
-    line.store = parser.value(options.store).toStdString();
-    for (const QString& word : parser.positionalArguments())
-        line.arguments.push_back(word.toStdString());
-    line.randomDelay = parser.isSet(options.randomDelay);
-    line.userAgent = parser.value(options.userAgent).toStdString();
-    line.epubFile = parser.value(options.epub).toStdString();
-    line.textFolder = parser.value(options.text).toStdString();
-    bool ok = false;
-    line.delaySeconds = parser.value(options.delay).toDouble(&ok);
+    const auto given = [&](const char* name) { return parser.count(name) > 0; };
+    line.help = flags["--help"];
+    line.version = flags["--version"];
+    line.demo = flags["--demo"];
+    line.json = flags["--json"];
+    line.randomDelay = flags["--random-delay"];
+    line.site = values["--site"];
+    line.store = values["--store"];
+    line.userAgent = values["--user-agent"];
+    line.epubFile = values["--epub"];
+    line.textFolder = values["--text"];
     // Written so that NaN fails the test too.
-    if (!ok || !(line.delaySeconds >= 0 && line.delaySeconds <= 3600))
+    if (!parseNumber(values["--delay"], line.delaySeconds) || !(line.delaySeconds >= 0 && line.delaySeconds <= 3600))
         line.error = "--delay takes a number of seconds from 0 to 3600";
-    line.retries = parser.value(options.retries).toInt(&ok);
-    if (!ok || line.retries < 0 || line.retries > 20)
+    if (!parseWhole(values["--retries"], line.retries) || line.retries < 0 || line.retries > 20)
         line.error = "--retries takes a whole number from 0 to 20";
-    if (parser.isSet(options.site) && line.site.empty())
+    if (given("--site") && line.site.empty())
         line.error = "--site needs an address";
-    if (parser.isSet(options.store) && line.store.empty())
+    if (given("--store") && line.store.empty())
         line.error = "--store needs a folder";
-    if (parser.isSet(options.userAgent) && line.userAgent.empty())
+    if (given("--user-agent") && line.userAgent.empty())
         line.error = "--user-agent needs a text";
     return line;
 }
 
-std::string helpText(const std::string& storeDescription)
+std::string optionsHelp()
 {
-    const Options options;
-    QCommandLineParser parser;
-    options.addTo(parser);
-    QString text = parser.helpText();
-    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("varnholt"));
-    return text.toStdString() + "\nStore: " + storeDescription + "\n";
+    constexpr std::size_t Width = 79;
+    std::size_t column = 0;
+    for (const OptionDefinition& option : Options)
+        column = std::max(column, shownNames(option).size());
+    column += 4; // two spaces before the names, two after the longest
+    std::string text = "Options:\n";
+    for (const OptionDefinition& option : Options) {
+        std::string lead = "  " + shownNames(option);
+        lead.resize(column, ' ');
+        for (const std::string& line : wrapped(option.description, Width - column)) {
+            text += lead + line + "\n";
+            lead.assign(column, ' ');
+        }
+    }
+    return text;
 }
 
 std::string versionText()

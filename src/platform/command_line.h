@@ -1,4 +1,4 @@
-// Command-line options of the program.
+// Command-line options of the program, the same on every system.
 #pragma once
 
 #include <string>
@@ -23,11 +23,12 @@ struct CommandLine {
     std::string error;                  ///< a usage error, one line; empty when the line is sound
 };
 
-/// Parses `argv` (UTF-8). Never exits and prints nothing.
+/// Parses `argv` (UTF-8). Options may stand before, between and after the positional arguments. Never exits and
+/// prints nothing.
 CommandLine parseCommandLine(int argc, char** argv);
 
-/// The --help text. `storeDescription` says where the folder tree goes by default.
-std::string helpText(const std::string& storeDescription);
+/// The options as --help lists them: "Options:" and one block per option, wrapped to 80 columns.
+std::string optionsHelp();
 
 /// The --version text.
 std::string versionText();

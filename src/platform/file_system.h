@@ -1,6 +1,7 @@
 // File-system tasks: running directory, existence, folders, whole-file reads and atomic writes.
 #pragma once
 
+#include "platform/outcome.h"
 #include "platform/text.h"
 
 #include <cstddef>
@@ -30,8 +31,8 @@ enum class FileKind {
 FileKind fileKind(const Path& path);
 
 /// The whole content of the regular file at `path`, opened without following a link and without waiting on a FIFO;
-/// nothing when it is missing, not a regular file, unreadable or larger than `limit` bytes.
-std::optional<ByteSet> readRegularFile(const Path& path, std::size_t limit);
+/// a failure when it is missing, not a regular file, unreadable or larger than `limit` bytes.
+Result<ByteSet> readRegularFile(const Path& path, std::size_t limit);
 
 /// One version of a file's content as the file system tells it: equal stamps mean an unchanged file, unless it was
 /// written twice within one step of the file system's clock (so a stamp younger than a few seconds proves nothing).
@@ -59,7 +60,7 @@ public:
     FileKind kindOf(const std::string& name) const;
     /// The regular file `name` in the folder, as readRegularFile reads it; `stamp`, when given, receives the stamp
     /// of the content read.
-    std::optional<ByteSet> readRegular(const std::string& name, std::size_t limit, FileStamp* stamp = nullptr) const;
+    Result<ByteSet> readRegular(const std::string& name, std::size_t limit, FileStamp* stamp = nullptr) const;
     /// The stamp of the regular file `name` in the folder (reached without a link); nothing for anything else.
     std::optional<FileStamp> stampOf(const std::string& name) const;
 
@@ -91,29 +92,23 @@ private:
 /// Creates the folder when it is missing. An existing folder is not a failure; the outcome is not reported.
 void ensureDirectory(const Path& path);
 
-/// Creates the folder and any missing parents. Returns whether the folder exists now; on failure `error`, when given,
-/// receives the cause.
-bool ensureDirectories(const Path& path, std::string* error = nullptr);
-
-/// Whether `path` is a folder of installed programs (under /usr or /opt), where no program keeps its data even when it
-/// could write there.
-bool isInstalledProgramFolder(const Path& path);
+/// Creates the folder and any missing parents: success when the folder exists now.
+Status ensureDirectories(const Path& path);
 
 /// Whether a file can be created in the folder `path` (which must exist).
 bool isWritableDirectory(const Path& path);
 
-/// The whole content of the file, or nothing when it does not exist or cannot be read.
-std::optional<ByteSet> readWholeFile(const Path& path);
+/// The whole content of the file; a failure when it does not exist or cannot be read.
+Result<ByteSet> readWholeFile(const Path& path);
 
 /// Replaces the whole file atomically: the bytes go to a temporary file with a short name of its own in the same
 /// folder, are flushed to disk and renamed over `path`, so no reader and no crash ever sees a partial file.
-/// Returns whether the new content is in place; on failure `error`, when given, receives the cause in a few lower-case
-/// words ("no space left on device"). Callable from any thread.
-bool writeWholeFile(const Path& path, const ByteSet& bytes, std::string* error = nullptr);
+/// Success when the new content is in place; a failure says why ("no space left on device"). Callable from any
+/// thread.
+Status writeWholeFile(const Path& path, const ByteSet& bytes);
 
-/// Whether files can be written in `folder`: creates it where missing, then writes and removes a small file there. On
-/// failure `error` receives the cause, as for writeWholeFile.
-bool canWriteIn(const Path& folder, std::string* error);
+/// Whether files can be written in `folder`: creates it where missing, then writes and removes a small file there.
+Status canWriteIn(const Path& folder);
 
 /// Removes temporary files that an interrupted `writeWholeFile` left in `folder`. Never touches other files.
 void removeStaleTemporaryFiles(const Path& folder);
@@ -125,28 +120,11 @@ bool isReservedFileName(const std::string& name);
 /// When the file was last written, in seconds since 1970 (UTC); nothing when it does not exist.
 std::optional<long long> modificationTime(const Path& path);
 
-/// A time in seconds since 1970 as local time, "YYYY-MM-DD HH:MM".
-std::string localTimeText(long long secondsSinceEpoch);
-
-/// A time in seconds since 1970 in UTC, "YYYY-MM-DDTHH:MM:SSZ".
-std::string utcTimeText(long long secondsSinceEpoch);
-
 /// The names of the regular files directly in `folder` (links and folders left out), unsorted; empty when the
 /// folder cannot be read.
 std::vector<std::string> regularFilesIn(const Path& folder);
 
 /// Joins two path pieces with one separator.
 Path joinPath(const Path& folder, const std::string& name);
-
-/// The program's configuration file: $XDG_CONFIG_HOME/varnholt/varnholt.conf (~/.config/... when the variable is
-/// not set), or the system's equivalent.
-Path configFilePath();
-
-/// The value of `key` in the configuration file (an INI file of `key=value` lines), or the empty text when the file
-/// or the key is missing.
-std::string configValue(const std::string& key);
-
-/// The user's per-application data folder (used when the running directory is read-only).
-Path userDataDirectory();
 
 } // namespace platform

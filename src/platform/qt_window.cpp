@@ -3,6 +3,7 @@
 #include "platform/window.h"
 
 #include "platform/gbk_codec.h"
+#include "platform/window_model.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -14,7 +15,6 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QStringList>
-#include <QThread>
 #include <QWidget>
 
 #include <atomic>
@@ -48,12 +48,6 @@ QFont controlFont()
     return font;
 }
 
-bool onWindowThread()
-{
-    const QCoreApplication* application = QCoreApplication::instance();
-    return application && QThread::currentThread() == application->thread();
-}
-
 } // namespace
 
 // ---- Application ----
@@ -83,18 +77,11 @@ void Application::processEvents()
     QCoreApplication::processEvents();
 }
 
-void letWindowProcessEvents()
-{
-    if (onWindowThread())
-        QCoreApplication::processEvents();
-}
-
 // ---- Window ----
 
 struct Window::Impl : WindowModel {
     QWidget widget;
     std::map<Control, QWidget*> roles;
-    std::map<std::string, QWidget*> byName;
     WindowHandlers handlers;
     std::array<std::atomic<bool>, ControlCount> pending{};
     std::array<std::uint64_t, ControlCount> shownVersion{};
@@ -235,9 +222,10 @@ struct Window::Impl : WindowModel {
             created->setObjectName(QString::fromStdString(control.name));
             created->setGeometry(control.left, control.top, control.width, control.height);
             created->setFont(font);
-            byName[control.name] = created;
-            if (control.role)
+            if (control.role) {
                 roles[*control.role] = created;
+                created->setProperty("role", static_cast<int>(*control.role));
+            }
             connectSignals(control, created);
         }
     }
@@ -303,11 +291,6 @@ bool Window::isVisible() const
     return impl->widget.isVisible();
 }
 
-bool Window::isResizable() const
-{
-    return impl->widget.minimumSize() != impl->widget.maximumSize();
-}
-
 int Window::left() const { return impl->widget.geometry().left(); }
 int Window::top() const { return impl->widget.geometry().top(); }
 int Window::width() const { return impl->widget.width(); }
@@ -319,62 +302,14 @@ std::string Window::caption() const
     return impl->widget.windowTitle().toStdString();
 }
 
-ControlView Window::view(const std::string& name) const
+void Window::applyPendingChanges()
 {
     impl->applyAll();
-    ControlView view;
-    const auto found = impl->byName.find(name);
-    if (found == impl->byName.end())
-        return view;
-    QWidget* widget = found->second;
-    view.found = true;
-    view.left = widget->x();
-    view.top = widget->y();
-    view.width = widget->width();
-    view.height = widget->height();
-    view.enabled = widget->isEnabled();
-    view.fontFamily = widget->font().families().value(0).toStdString();
-    view.fontPixelSize = widget->font().pixelSize();
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
-        view.kind = ControlKind::Label;
-        view.caption = label->text().toStdString();
-    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        view.kind = ControlKind::DropDownList;
-        for (int i = 0; i < combo->count(); ++i)
-            view.items.push_back(combo->itemText(i).toStdString());
-        view.selection = combo->currentIndex();
-    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
-        view.kind = ControlKind::CheckListBox;
-        for (int i = 0; i < list->count(); ++i) {
-            view.items.push_back(list->item(i)->text().toStdString());
-            view.itemCheckable.push_back(list->item(i)->data(Qt::CheckStateRole).isValid());
-            view.itemChecked.push_back(list->item(i)->checkState() == Qt::Checked);
-            view.itemUserCheckable.push_back((list->item(i)->flags() & Qt::ItemIsUserCheckable) != 0);
-        }
-        view.selection = list->currentRow();
-    } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-        view.kind = ControlKind::TextBox;
-        view.readOnly = box->isReadOnly();
-        view.text = box->toPlainText().toStdString();
-    }
-    return view;
 }
 
-void Window::userSelects(Control list, int index)
+QWidget* Window::widget()
 {
-    impl->applyAll();
-    QWidget* target = impl->roles.count(list) ? impl->roles[list] : nullptr;
-    if (!target || !target->isEnabled())
-        return;
-    if (auto* combo = qobject_cast<QComboBox*>(target)) {
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    } else if (auto* listWidget = qobject_cast<QListWidget*>(target)) {
-        if (listWidget->currentRow() == index)
-            emit listWidget->itemClicked(listWidget->item(index));
-        else
-            listWidget->setCurrentRow(index);
-    }
+    return &impl->widget;
 }
 
 bool hasDisplay()

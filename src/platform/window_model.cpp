@@ -1,5 +1,5 @@
 // WindowModel: the thread-safe state behind the window.
-#include "platform/window_port.h"
+#include "platform/window_model.h"
 
 namespace platform {
 

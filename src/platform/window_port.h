@@ -1,12 +1,10 @@
-// WindowPort: the window's controls as the program sees them, callable from any thread.
+// WindowPort: the window's controls as the program sees them, callable from any thread; and the window's definition.
 #pragma once
 
 #include "platform/text.h"
 
-#include <array>
-#include <cstdint>
 #include <functional>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,60 +48,28 @@ public:
     virtual void appendText(const Text& text) = 0;
 };
 
-/// The state of every control, guarded by one lock. The Qt window shows it; tests read it directly.
-class WindowModel : public WindowPort {
-public:
-    void setCaption(const Text& caption) override;
-    void clearItems(Control list) override;
-    void addItem(Control list, const Text& text, int data) override;
-    int itemCount(Control list) const override;
-    int itemData(Control list, int index) const override;
-    Text itemText(Control list, int index) const override;
-    int selectionIndex(Control list) const override;
-    void setSelectionIndex(Control list, int index) override;
-    void setDisabled(Control control, bool disabled) override;
-    bool isDisabled(Control control) const override;
-    void setItemChecked(Control list, int index, bool checked) override;
-    bool isItemChecked(Control list, int index) const override;
-    Text text() const override;
-    void replaceText(const Text& text) override;
-    bool replaceTextIf(const Text& text, const std::function<bool()>& stillWanted) override;
-    void appendText(const Text& text) override;
+enum class ControlKind { Label, DropDownList, CheckListBox, TextBox };
 
-    Text caption() const;
-
-    struct Item {
-        Text text;
-        int data = 0;
-        bool checked = false;
-    };
-    /// A consistent copy of one control's state, with a counter that grows with every change of its items.
-    struct ControlState {
-        std::vector<Item> items;
-        int selection = -1;
-        bool disabled = false;
-        std::uint64_t itemsVersion = 0;
-    };
-    ControlState controlState(Control control) const;
-
-protected:
-    /// Records a selection the user made in the window, without notifying.
-    void recordUserSelection(Control list, int index);
-    /// Called after every change of a control, outside the lock, on the thread that made it.
-    virtual void changed(Control) {}
-    /// Called after the caption changed, likewise.
-    virtual void captionChanged() {}
-
-private:
-    static std::size_t slot(Control control) { return static_cast<std::size_t>(control); }
-
-    mutable std::mutex mutex;
-    std::array<ControlState, ControlCount> controls;
-    Text content;
-    Text windowCaption;
+/// One control of the window definition. Geometry is in pixels relative to the client area.
+struct ControlDefinition {
+    std::string name;             ///< the object name, UTF-8
+    ControlKind kind = ControlKind::Label;
+    int left = 0, top = 0, width = 0, height = 0;
+    Text caption;                 ///< labels only, GBK
+    std::optional<Control> role;  ///< how the program reaches it; none for labels
 };
 
-/// Lets the window process its pending events once. Does nothing off the window's thread or without a window.
-void letWindowProcessEvents();
+/// The window's place and size, and its controls in definition order.
+struct WindowDefinition {
+    int left = 0, top = 0, width = 0, height = 0;
+    std::vector<ControlDefinition> controls;
+};
+
+/// Selection handlers; each runs on the window's thread for a selection made by the user only.
+struct WindowHandlers {
+    std::function<void()> pageSelected;
+    std::function<void()> entrySelected;
+    std::function<void()> articleSelected;
+};
 
 } // namespace platform

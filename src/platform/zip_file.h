@@ -16,8 +16,8 @@ struct ZipEntry {
 };
 
 /// Writes a zip file of `entries`, in their order, replacing `path` atomically: the archive is made under a temporary
-/// name in the same folder and renamed into place, so an interrupted write leaves no half archive. Returns whether it
-/// is in place; on failure `error`, when given, receives the cause.
-bool writeZipFile(const Path& path, const std::vector<ZipEntry>& entries, std::string* error = nullptr);
+/// name in the same folder and renamed into place, so an interrupted write leaves no half archive. Says whether it
+/// is in place, or why not.
+Status writeZipFile(const Path& path, const std::vector<ZipEntry>& entries);
 
 } // namespace platform

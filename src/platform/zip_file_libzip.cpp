@@ -8,13 +8,9 @@
 
 namespace platform {
 
-bool writeZipFile(const Path& path, const std::vector<ZipEntry>& entries, std::string* error)
+Status writeZipFile(const Path& path, const std::vector<ZipEntry>& entries)
 {
-    const auto fail = [&](const std::string& cause) {
-        if (error)
-            *error = cause;
-        return false;
-    };
+    const auto fail = [](const std::string& cause) { return Status(Failure{cause}); };
     const std::filesystem::path target = std::filesystem::u8path(path);
     const std::filesystem::path temporary = target.parent_path() / (".vh-zip-" + target.filename().string() + ".part");
     std::error_code ignored;
@@ -54,7 +50,7 @@ bool writeZipFile(const Path& path, const std::vector<ZipEntry>& entries, std::s
         std::filesystem::remove(temporary, ignored);
         return fail(renamed.message());
     }
-    return true;
+    return {};
 }
 
 } // namespace platform

@@ -4,7 +4,6 @@
 #include "matching/gbk_text.h"
 #include "matching/pattern_matcher.h"
 #include "platform/http_client.h"
-#include "platform/window_port.h"
 #include "site/listing.h"
 #include "site/site_texts.h"
 
@@ -102,7 +101,6 @@ platform::DownloadResult SiteAccessor::fetchResult(const Text& address) const
     // A 2xx answer without a body brings nothing either.
     if (result.failure == platform::DownloadFailure::None && result.body.empty())
         result.reason = "empty answer";
-    platform::letWindowProcessEvents();
     return result;
 }
 
@@ -143,7 +141,7 @@ CountsLoad SiteAccessor::queryCounts() const
     if (page.empty()) {
         // The index page is listing page 1: its saved copy holds the pager too.
         const platform::Path stored = listingFilePath(1);
-        if (std::optional<ByteSet> copy = platform::readWholeFile(stored); copy && !copy->empty()) {
+        if (platform::Result<ByteSet> copy = platform::readWholeFile(stored); copy && !copy->empty()) {
             page = std::move(*copy);
             counts.source = ListingSource::Stored;
             counts.storedAt = platform::modificationTime(stored);
@@ -170,7 +168,7 @@ ListingLoad SiteAccessor::loadListing(int page) const
     }
     // Nothing arrived: the saved copy, if it still yields entries. It is read, never rewritten.
     const platform::Path stored = listingFilePath(page);
-    std::optional<ByteSet> copy = platform::readWholeFile(stored);
+    platform::Result<ByteSet> copy = platform::readWholeFile(stored);
     if (!copy || copy->empty())
         return load;
     std::vector<CatalogEntry> entries;

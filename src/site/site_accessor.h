@@ -134,9 +134,9 @@ public:
     platform::Path articleFilePath(const Text& title) const;
 
 private:
-    /// One download, then one turn of the window's pending events (on the window's thread only).
+    /// One download; empty on failure.
     ByteSet download(const Text& address) const;
-    /// One download with the cause of a failure, likewise.
+    /// One download with the cause of a failure.
     platform::DownloadResult fetchResult(const Text& address) const;
 
     SiteEnvironment environment;

@@ -403,12 +403,12 @@ TEST_F(Command, StoresThatCannotTakeFilesStopTheCommand)
         ASSERT_TRUE(full.mounted);
         SiteAccessor(store).prepareFolders();
         // Fill it up.
-        std::string error;
-        for (int i = 0; platform::writeWholeFile(store.storeRoot + "/fill" + std::to_string(i), ByteSet(4096, 'x'),
-                                                 &error);
+        platform::Status filled;
+        for (int i = 0; (filled = platform::writeWholeFile(store.storeRoot + "/fill" + std::to_string(i),
+                                                           ByteSet(4096, 'x')));
              ++i) {
         }
-        EXPECT_EQ(error, "no space left on device");
+        EXPECT_EQ(filled.error(), "no space left on device");
         sample.server.resetCounts();
         const Output output = runAt(store, {"archive"});
         EXPECT_EQ(output.code, 5);

@@ -7,6 +7,7 @@
 #include "platform/threads.h"
 #include "platform/window.h"
 #include "support/test_support.h"
+#include "support/window_inspection.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <thread>
 
 using platform::Control;
+using testing_support::userSelects;
 
 TEST(Shutdown, ClosingMidLoadEndsWorkersWithinTwoSecondsAndLeavesNoPartialFile)
 {
@@ -34,7 +36,7 @@ TEST(Shutdown, ClosingMidLoadEndsWorkersWithinTwoSecondsAndLeavesNoPartialFile)
     onWindowCreated(reader);
     const char* round = std::getenv("VARNHOLT_CLOSE_ROUND");
     const int closeAfter = 100 + (round ? std::atoi(round) : 0) * 37 % 900;
-    window.userSelects(Control::PageList, 0);
+    userSelects(window, Control::PageList, 0);
     // Article workers for the same and for another entry run beside the page worker.
     platform::startDetached([&] { articles::runArticleWorker(window.port(), catalog, reader.environment, 2); });
     platform::startDetached([&] { articles::runArticleWorker(window.port(), catalog, reader.environment, 2); });

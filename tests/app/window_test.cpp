@@ -5,6 +5,7 @@
 #include "platform/threads.h"
 #include "platform/window.h"
 #include "support/test_support.h"
+#include "support/window_inspection.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,9 @@ struct WindowFixture : ::testing::Test {
 } // namespace
 
 using MainWindow = WindowFixture;
+using testing_support::view;
+using testing_support::userSelects;
+using testing_support::isResizable;
 
 TEST_F(MainWindow, ControlsFollowTheDefinition)
 {
@@ -90,7 +94,7 @@ TEST_F(MainWindow, ControlsFollowTheDefinition)
     };
     for (const auto& control : controls) {
         SCOPED_TRACE(control.name);
-        const platform::ControlView view = window.view(control.name);
+        const testing_support::ControlView view = testing_support::view(window, control.name);
         ASSERT_TRUE(view.found);
         EXPECT_EQ(view.kind, control.kind);
         EXPECT_EQ(view.left, control.left);
@@ -101,25 +105,25 @@ TEST_F(MainWindow, ControlsFollowTheDefinition)
         EXPECT_EQ(view.fontFamily, "楷体");
         EXPECT_EQ(view.fontPixelSize, 20);
     }
-    const platform::ControlView topic = window.view("组合框1專題");
+    const testing_support::ControlView topic = view(window, "组合框1專題");
     EXPECT_EQ(topic.items, std::vector<std::string>{"母豬養殖技術"});
     EXPECT_EQ(topic.selection, 0);
     EXPECT_FALSE(topic.enabled);
-    EXPECT_EQ(window.view("组合框1頁序").items, (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(window.view("组合框1頁序").selection, -1);
-    EXPECT_EQ(window.view("组合框1條序").items.size(), 58u);
-    EXPECT_TRUE(window.view("编辑框1").readOnly);
+    EXPECT_EQ(view(window, "组合框1頁序").items, (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(view(window, "组合框1頁序").selection, -1);
+    EXPECT_EQ(view(window, "组合框1條序").items.size(), 58u);
+    EXPECT_TRUE(view(window, "编辑框1").readOnly);
     // The controls have fixed places: the window keeps its size.
-    EXPECT_FALSE(window.isResizable());
+    EXPECT_FALSE(isResizable(window));
 }
 
 TEST_F(MainWindow, ReadingFlowEndToEnd)
 {
-    window.userSelects(Control::PageList, 0);
+    userSelects(window, Control::PageList, 0);
     ASSERT_TRUE(waitFor([&] { return window.port().text() == gbk("恭喜您：本頁所有文章加載完畢！"); }));
     ASSERT_TRUE(platform::waitForDetachedThreads(std::chrono::seconds(5)));
     platform::Application::processEvents();
-    const platform::ControlView articles = window.view("选择列表框1");
+    const testing_support::ControlView articles = view(window, "选择列表框1");
     ASSERT_EQ(articles.items.size(), 20u);
     EXPECT_EQ(articles.items[0], testing_support::utf8(sample.site.articlesOfPage(1)[0].title));
     EXPECT_TRUE(articles.enabled);
@@ -127,15 +131,15 @@ TEST_F(MainWindow, ReadingFlowEndToEnd)
     EXPECT_EQ(articles.itemChecked, std::vector<bool>(20, true));
     EXPECT_EQ(articles.itemCheckable, std::vector<bool>(20, true));
     EXPECT_EQ(articles.itemUserCheckable, std::vector<bool>(20, false));
-    EXPECT_EQ(window.view("编辑框1").text, "恭喜您：本頁所有文章加載完畢！");
+    EXPECT_EQ(view(window, "编辑框1").text, "恭喜您：本頁所有文章加載完畢！");
     EXPECT_EQ(sample.articleRequests(), 20);
 
-    window.userSelects(Control::ArticleList, 6);
+    userSelects(window, Control::ArticleList, 6);
     const sample::SampleArticle article = sample.site.articlesOfPage(1)[6];
     ASSERT_TRUE(waitFor([&] { return window.port().text().starts_with(article.title); }));
-    EXPECT_EQ(window.view("组合框1條序").selection, 6);
+    EXPECT_EQ(view(window, "组合框1條序").selection, 6);
     // The text box shows the file's lines as lines.
-    const std::string shown = window.view("编辑框1").text;
+    const std::string shown = view(window, "编辑框1").text;
     EXPECT_TRUE(shown.starts_with(testing_support::utf8(article.title) + "\n" + article.date + "\n作者未知\n"));
     EXPECT_EQ(shown.find('\r'), std::string::npos);
     EXPECT_EQ(sample.articleRequests(), 20);

@@ -2,6 +2,7 @@
 #include "platform/window.h"
 
 #include "support/test_support.h"
+#include "support/window_inspection.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,8 @@ struct QtFixture : ::testing::Test {
 } // namespace
 
 using QtWindow = QtFixture;
+using testing_support::view;
+using testing_support::userSelects;
 
 TEST_F(QtWindow, UserSelectionsRunHandlersAndProgramSelectionsDoNot)
 {
@@ -50,18 +53,18 @@ TEST_F(QtWindow, UserSelectionsRunHandlersAndProgramSelectionsDoNot)
     EXPECT_EQ(pageRuns, 0);
     EXPECT_EQ(articleRuns, 0);
 
-    window.userSelects(Control::PageList, 2);
+    userSelects(window, Control::PageList, 2);
     EXPECT_EQ(pageRuns, 1);
     EXPECT_EQ(window.port().selectionIndex(Control::PageList), 2);
-    window.userSelects(Control::PageList, 2); // the same item again
+    userSelects(window, Control::PageList, 2); // the same item again
     EXPECT_EQ(pageRuns, 2);
-    window.userSelects(Control::ArticleList, 0);
-    window.userSelects(Control::ArticleList, 0);
+    userSelects(window, Control::ArticleList, 0);
+    userSelects(window, Control::ArticleList, 0);
     EXPECT_EQ(articleRuns, 2);
     EXPECT_EQ(window.port().selectionIndex(Control::ArticleList), 0);
 
     window.port().setDisabled(Control::PageList, true);
-    window.userSelects(Control::PageList, 0);
+    userSelects(window, Control::PageList, 0);
     EXPECT_EQ(pageRuns, 2);
 }
 
@@ -78,11 +81,11 @@ TEST_F(QtWindow, ChangesFromAWorkerThreadReachTheWidgets)
     });
     worker.join();
     platform::Application::processEvents();
-    const platform::ControlView box = window.view("box");
+    const testing_support::ControlView box = view(window, "box");
     EXPECT_EQ(box.text, "第一行\n第二行");
     EXPECT_TRUE(box.readOnly);
-    EXPECT_FALSE(window.view("list").enabled);
-    const platform::ControlView checks = window.view("checks");
+    EXPECT_FALSE(view(window, "list").enabled);
+    const testing_support::ControlView checks = view(window, "checks");
     EXPECT_EQ(checks.kind, ControlKind::CheckListBox);
 }
 
@@ -90,12 +93,12 @@ TEST_F(QtWindow, CheckListItemsHaveCheckBoxesAndLabelsShowTheirCaption)
 {
     platform::Window window(smallDefinition());
     window.port().addItem(Control::ArticleList, gbk("條目"), 1);
-    const platform::ControlView checks = window.view("checks");
+    const testing_support::ControlView checks = view(window, "checks");
     ASSERT_EQ(checks.items.size(), 1u);
     EXPECT_EQ(checks.items[0], "條目");
     EXPECT_TRUE(checks.itemCheckable[0]);
-    EXPECT_EQ(window.view("label").caption, "頁");
-    EXPECT_EQ(window.view("label").fontPixelSize, 20);
-    EXPECT_EQ(window.view("label").fontFamily, "楷体");
-    EXPECT_FALSE(window.view("nothing").found);
+    EXPECT_EQ(view(window, "label").caption, "頁");
+    EXPECT_EQ(view(window, "label").fontPixelSize, 20);
+    EXPECT_EQ(view(window, "label").fontFamily, "楷体");
+    EXPECT_FALSE(view(window, "nothing").found);
 }

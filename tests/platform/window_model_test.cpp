@@ -1,5 +1,5 @@
 // WindowModel: reads see writes from any thread; appends are one step.
-#include "platform/window_port.h"
+#include "platform/window_model.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/http_client.h"
 #include "platform/local_server.h"
-#include "platform/window_port.h"
+#include "platform/window_model.h"
 #include "site/sample_site.h"
 #include "site/site_accessor.h"
 #include "support/fault_server.h"

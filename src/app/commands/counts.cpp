@@ -1,7 +1,7 @@
 // counts: the category's page and entry counts.
 #include "app/commands/commands.h"
 
-#include "platform/file_system.h"
+#include "platform/time_text.h"
 
 namespace commands {
 

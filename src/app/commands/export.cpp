@@ -5,6 +5,7 @@
 #include "articles/article_file.h"
 #include "articles/article_worker.h"
 #include "platform/gbk_codec.h"
+#include "platform/time_text.h"
 #include "platform/zip_file.h"
 
 #include <chrono>
@@ -184,17 +185,18 @@ ExportResult runExport(const SiteAccessor& site, const ExportRequest& request, s
     result.articles = static_cast<int>(chosen.size());
     if (chosen.empty())
         return result;
-    std::string error;
+    platform::Status written;
     if (request.epub) {
-        result.written = platform::writeZipFile(request.target, epubEntries(chosen), &error);
+        written = platform::writeZipFile(request.target, epubEntries(chosen));
     } else {
-        result.written = platform::ensureDirectories(request.target, &error);
-        for (std::size_t i = 0; i < chosen.size() && result.written; ++i)
-            result.written = platform::writeWholeFile(platform::joinPath(request.target, chosen[i].fileName),
-                                                      utf8Copy(fileTexts[i]), &error);
+        written = platform::ensureDirectories(request.target);
+        for (std::size_t i = 0; i < chosen.size() && written; ++i)
+            written = platform::writeWholeFile(platform::joinPath(request.target, chosen[i].fileName),
+                                               utf8Copy(fileTexts[i]));
     }
-    if (!result.written)
-        std::fprintf(err, "varnholt: %s: %s\n", request.target.c_str(), error.c_str());
+    result.written = written.ok();
+    if (!written)
+        std::fprintf(err, "varnholt: %s: %s\n", request.target.c_str(), written.error().c_str());
     return result;
 }
 

@@ -100,7 +100,7 @@ std::optional<std::string_view> StoreSnapshot::read(const platform::FolderLookup
     if (const auto content = keptIfUnchanged(key, [&] { return folder.stampOf(name); }))
         return content;
     platform::FileStamp stamp;
-    const std::optional<ByteSet> bytes = folder.readRegular(name, limit, &stamp);
+    const platform::Result<ByteSet> bytes = folder.readRegular(name, limit, &stamp);
     if (!bytes)
         return std::nullopt;
     return remember(key, stamp, derive(*bytes));

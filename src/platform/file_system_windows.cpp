@@ -1,0 +1,197 @@
+// File-system tasks over std::filesystem and the Windows API: wide-character paths, atomic replacement by
+// MoveFileEx. Windows keeps no file numbers or change times where std::filesystem can see them: the write time stands
+// for both times of a stamp.
+#include "platform/file_system.h"
+
+#include "platform/file_system_detail.h"
+
+#include <cctype>
+#include <chrono>
+#include <iterator>
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using detail::nativePath;
+
+Failure lastError()
+{
+    return Failure{detail::describeError(std::error_code(static_cast<int>(GetLastError()), std::system_category()))};
+}
+
+// The stamp of the regular file (or, with `folder`, the folder) at `path`.
+std::optional<FileStamp> stampAt(const Path& path, bool folder)
+{
+    std::error_code error;
+    const fs::path native = nativePath(path);
+    const fs::file_status status = folder ? fs::status(native, error) : fs::symlink_status(native, error);
+    if (error || status.type() != (folder ? fs::file_type::directory : fs::file_type::regular))
+        return std::nullopt;
+    const std::uintmax_t size = folder ? 0 : fs::file_size(native, error);
+    if (error)
+        return std::nullopt;
+    const auto written = fs::last_write_time(native, error);
+    if (error)
+        return std::nullopt;
+    const auto modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::file_clock::to_sys(written).time_since_epoch())
+                              .count();
+    return FileStamp{0, static_cast<std::uint64_t>(size), modified, modified};
+}
+
+} // namespace
+
+namespace detail {
+
+std::FILE* openForReading(const Path& path)
+{
+    return _wfopen(nativePath(path).c_str(), L"rbN");
+}
+
+Status writeAndReplace(const fs::path& temporary, const fs::path& target, const ByteSet& bytes)
+{
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lastError();
+    DWORD written = 0;
+    const bool wrote = bytes.empty() ||
+        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
+    const bool flushed = wrote && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (flushed && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return {};
+    const Failure failure = lastError();
+    DeleteFileW(temporary.c_str());
+    return failure;
+}
+
+} // namespace detail
+
+Path runningDirectory()
+{
+    std::error_code error;
+    wchar_t buffer[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
+    const fs::path program = length > 0 ? fs::path(std::wstring(buffer, length)) : fs::current_path(error);
+    if (error || program.empty())
+        return detail::fromNative(fs::current_path(error));
+    return detail::fromNative(program.parent_path());
+}
+
+bool exists(const Path& path)
+{
+    std::error_code error;
+    return fs::exists(nativePath(path), error);
+}
+
+FileKind fileKind(const Path& path)
+{
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(nativePath(path), error);
+    if (error || status.type() == fs::file_type::not_found)
+        return FileKind::Missing;
+    return status.type() == fs::file_type::regular ? FileKind::Regular : FileKind::Other;
+}
+
+Result<ByteSet> readRegularFile(const Path& path, std::size_t limit)
+{
+    if (fileKind(path) != FileKind::Regular)
+        return Failure{"not a regular file"};
+    std::error_code error;
+    const auto size = fs::file_size(nativePath(path), error);
+    if (error)
+        return Failure{detail::describeError(error)};
+    if (size > limit)
+        return Failure{"larger than " + std::to_string(limit) + " bytes"};
+    Result<ByteSet> bytes = readWholeFile(path);
+    if (bytes && bytes->size() > limit)
+        return Failure{"larger than " + std::to_string(limit) + " bytes"};
+    return bytes;
+}
+
+// Windows keeps no handle of a folder to look names up in: every test looks up the whole path.
+FolderLookup::FolderLookup(Path path) : folder(std::move(path)) {}
+
+FolderLookup::~FolderLookup() = default;
+
+FileKind FolderLookup::kindOf(const std::string& name) const
+{
+    return fileKind(joinPath(folder, name));
+}
+
+bool FolderLookup::contains(const std::string& name) const
+{
+    return exists(joinPath(folder, name));
+}
+
+Result<ByteSet> FolderLookup::readRegular(const std::string& name, std::size_t limit, FileStamp* stamp) const
+{
+    if (stamp) {
+        const auto found = stampAt(joinPath(folder, name), false);
+        if (!found)
+            return Failure{"not a regular file"};
+        *stamp = *found;
+    }
+    return readRegularFile(joinPath(folder, name), limit);
+}
+
+std::optional<FileStamp> FolderLookup::stampOf(const std::string& name) const
+{
+    return stampAt(joinPath(folder, name), false);
+}
+
+std::optional<FileStamp> folderStamp(const Path& path)
+{
+    return stampAt(path, true);
+}
+
+bool isWritableDirectory(const Path& path)
+{
+    const fs::path probe = nativePath(joinPath(path, detail::temporaryName()));
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+// Read into memory: a mapped file could not be replaced by rename while mapped.
+MappedFile::MappedFile(const Path& path)
+{
+    if (auto bytes = readRegularFile(path, static_cast<std::size_t>(-1) / 2)) {
+        copy = std::move(*bytes);
+        content = copy;
+    }
+}
+
+MappedFile::~MappedFile() = default;
+
+bool isReservedFileName(const std::string& name)
+{
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    for (char& c : stem)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+        return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
+}
+
+std::vector<std::string> regularFilesIn(const Path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(nativePath(folder), error), end; !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && !it->is_symlink(typeError))
+            names.push_back(detail::fromNative(it->path().filename()));
+    }
+    return names;
+}
+
+} // namespace platform

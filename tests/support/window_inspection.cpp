@@ -1,0 +1,87 @@
+// Reading the Qt widgets behind the window, and driving them as the toolkit does for a user.
+#include "support/window_inspection.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+namespace testing_support {
+namespace {
+
+QWidget* widgetOfRole(platform::Window& window, platform::Control role)
+{
+    for (QWidget* child : window.widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QVariant value = child->property("role");
+        if (value.isValid() && value.toInt() == static_cast<int>(role))
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ControlView view(platform::Window& window, const std::string& name)
+{
+    window.applyPendingChanges();
+    ControlView view;
+    QWidget* widget = window.widget()->findChild<QWidget*>(QString::fromStdString(name), Qt::FindDirectChildrenOnly);
+    if (!widget)
+        return view;
+    view.found = true;
+    view.left = widget->x();
+    view.top = widget->y();
+    view.width = widget->width();
+    view.height = widget->height();
+    view.enabled = widget->isEnabled();
+    view.fontFamily = widget->font().families().value(0).toStdString();
+    view.fontPixelSize = widget->font().pixelSize();
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        view.kind = platform::ControlKind::Label;
+        view.caption = label->text().toStdString();
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        view.kind = platform::ControlKind::DropDownList;
+        for (int i = 0; i < combo->count(); ++i)
+            view.items.push_back(combo->itemText(i).toStdString());
+        view.selection = combo->currentIndex();
+    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+        view.kind = platform::ControlKind::CheckListBox;
+        for (int i = 0; i < list->count(); ++i) {
+            view.items.push_back(list->item(i)->text().toStdString());
+            view.itemCheckable.push_back(list->item(i)->data(Qt::CheckStateRole).isValid());
+            view.itemChecked.push_back(list->item(i)->checkState() == Qt::Checked);
+            view.itemUserCheckable.push_back((list->item(i)->flags() & Qt::ItemIsUserCheckable) != 0);
+        }
+        view.selection = list->currentRow();
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+        view.kind = platform::ControlKind::TextBox;
+        view.readOnly = box->isReadOnly();
+        view.text = box->toPlainText().toStdString();
+    }
+    return view;
+}
+
+void userSelects(platform::Window& window, platform::Control list, int index)
+{
+    window.applyPendingChanges();
+    QWidget* target = widgetOfRole(window, list);
+    if (!target || !target->isEnabled())
+        return;
+    if (auto* combo = qobject_cast<QComboBox*>(target)) {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    } else if (auto* listWidget = qobject_cast<QListWidget*>(target)) {
+        if (listWidget->currentRow() == index)
+            emit listWidget->itemClicked(listWidget->item(index));
+        else
+            listWidget->setCurrentRow(index);
+    }
+}
+
+bool isResizable(platform::Window& window)
+{
+    return window.widget()->minimumSize() != window.widget()->maximumSize();
+}
+
+} // namespace testing_support
