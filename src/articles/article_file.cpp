@@ -30,21 +30,11 @@ std::string_view fullWidth(char c)
     }
 }
 
-// The byte length of the UTF-8 sequence that starts with `lead` (toUtf8 produces only well-formed sequences).
-std::size_t sequenceLength(unsigned char lead)
-{
-    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-}
-
 // "~" and eight hex digits of the 64-bit FNV-1a hash of the title's bytes: a title the rule had to change keeps a
 // name of its own, which no other title, changed the same way, can share.
 std::string hashSuffix(const Text& title)
 {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char c : title) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ull;
-    }
+    const std::uint64_t hash = text::fnv1a(title);
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "~%08x", static_cast<unsigned>(hash ^ (hash >> 32)));
     return suffix;
@@ -87,7 +77,8 @@ std::string articleFileName(const Text& title)
     if (name.size() > room) {
         std::size_t kept = 0;
         while (kept < name.size()) {
-            const std::size_t next = kept + sequenceLength(static_cast<unsigned char>(name[kept]));
+            // toUtf8 makes only well-formed sequences.
+            const std::size_t next = kept + text::utf8SequenceLength(static_cast<unsigned char>(name[kept]));
             if (next > room)
                 break;
             kept = next;
@@ -98,6 +89,19 @@ std::string articleFileName(const Text& title)
         name += hashSuffix(title);
     name += Extension;
     return name;
+}
+
+Text composeArticleFile(const CatalogEntry& entry)
+{
+    Text text;
+    text.reserve(entry.title.size() + entry.date.size() + entry.author.size() + entry.body.size() +
+                 entry.disclaimer.size() + 8);
+    text.append(entry.title).append("\r\n");
+    text.append(entry.date).append("\r\n");
+    text.append(entry.author).append("\r\n");
+    text.append(entry.body).append("\r\n");
+    text.append(entry.disclaimer);
+    return text;
 }
 
 ArticleParts parseArticleFile(std::string_view fileText)

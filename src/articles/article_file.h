@@ -1,6 +1,7 @@
-// Article file names: a title made safe as a file name in the category folder.
+// Article files: the name a title gets in the category folder, and the text written in it and read back.
 #pragma once
 
+#include "catalog/catalog.h"
 #include "platform/text.h"
 
 #include <string>
@@ -26,5 +27,8 @@ struct ArticleParts {
     Text disclaimer;
 };
 ArticleParts parseArticleFile(std::string_view fileText);
+
+/// The article file's text of `entry`: title, date, author, body and disclaimer joined by CR LF, no final line break.
+Text composeArticleFile(const CatalogEntry& entry);
 
 } // namespace articles

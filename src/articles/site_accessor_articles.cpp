@@ -37,15 +37,7 @@ bool SiteAccessor::fetchArticleInto(const Text& address, CatalogEntry& entry) co
 
 Text SiteAccessor::composeFileText(const CatalogEntry& entry) const
 {
-    Text text;
-    text.reserve(entry.title.size() + entry.date.size() + entry.author.size() + entry.body.size() +
-                 entry.disclaimer.size() + 8);
-    text.append(entry.title).append("\r\n");
-    text.append(entry.date).append("\r\n");
-    text.append(entry.author).append("\r\n");
-    text.append(entry.body).append("\r\n");
-    text.append(entry.disclaimer);
-    return text;
+    return articles::composeArticleFile(entry);
 }
 
 int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& observer) const

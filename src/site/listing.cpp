@@ -5,7 +5,32 @@
 #include "matching/pattern_matcher.h"
 #include "site/site_texts.h"
 
+#include <charconv>
+
 namespace site {
+namespace {
+
+constexpr std::string_view ListingPrefix = "第";
+constexpr std::string_view ListingSuffix = "頁網頁.html";
+
+} // namespace
+
+std::string listingFileName(int page)
+{
+    return std::string(ListingPrefix) + std::to_string(page) + std::string(ListingSuffix);
+}
+
+int listingPageOfFileName(std::string_view name)
+{
+    if (!name.starts_with(ListingPrefix) || !name.ends_with(ListingSuffix) ||
+        name.size() <= ListingPrefix.size() + ListingSuffix.size() || name[ListingPrefix.size()] == '0')
+        return 0;
+    const std::string_view digits = name.substr(ListingPrefix.size(), name.size() - ListingPrefix.size() -
+                                                                          ListingSuffix.size());
+    int page = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), page);
+    return error == std::errc() && end == digits.data() + digits.size() && page > 0 ? page : 0;
+}
 
 int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries)
 {

@@ -64,7 +64,7 @@ platform::Path SiteAccessor::listingFolder() const
 
 platform::Path SiteAccessor::listingFilePath(int page) const
 {
-    return platform::joinPath(listingFolder(), "第" + std::to_string(page) + "頁網頁.html");
+    return platform::joinPath(listingFolder(), site::listingFileName(page));
 }
 
 void SiteAccessor::prepareFolders() const

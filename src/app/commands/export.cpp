@@ -79,13 +79,13 @@ std::string chapter(const articles::ArticleParts& parts)
 // A stable identifier for the book's contents, in the form of a UUID.
 std::string bookIdentifier(const std::vector<std::string>& chapters)
 {
+    // Two hashes from different starts: 128 bits, of which the UUID form keeps 122.
     std::uint64_t hash = 0xcbf29ce484222325ull;
     std::uint64_t second = 0x84222325cbf29ce4ull;
-    for (const std::string& text : chapters)
-        for (const char c : text) {
-            hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-            second = (second ^ static_cast<unsigned char>(c)) * 0x100000001b3ull + 1;
-        }
+    for (const std::string& page : chapters) {
+        hash = text::fnv1a(page, hash);
+        second = text::fnv1a(page, second);
+    }
     char uuid[48];
     std::snprintf(uuid, sizeof uuid, "urn:uuid:%08x-%04x-4%03x-8%03x-%012llx", static_cast<unsigned>(hash >> 32),
                   static_cast<unsigned>(hash >> 16) & 0xFFFF, static_cast<unsigned>(hash) & 0xFFF,
@@ -143,13 +143,7 @@ std::vector<platform::ZipEntry> epubEntries(const std::vector<ChosenArticle>& ch
 // An article file as UTF-8 with LF line ends.
 std::string utf8Copy(const Text& fileText)
 {
-    std::string text = platform::gbk::toUtf8(fileText);
-    std::string copy;
-    copy.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            copy += text[i];
-    return copy;
+    return text::withLineFeeds(platform::gbk::toUtf8(fileText));
 }
 
 } // namespace

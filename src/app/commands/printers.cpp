@@ -18,12 +18,7 @@ std::string utf8(const Text& text)
 // An article's text as a terminal shows it: UTF-8 with CR LF as LF, ending in a line break.
 std::string displayText(const Text& text)
 {
-    const std::string shown = utf8(text);
-    std::string result;
-    result.reserve(shown.size() + 1);
-    for (std::size_t i = 0; i < shown.size(); ++i)
-        if (!(shown[i] == '\r' && i + 1 < shown.size() && shown[i + 1] == '\n'))
-            result += shown[i];
+    std::string result = text::withLineFeeds(utf8(text));
     if (!result.ends_with('\n'))
         result += '\n';
     return result;

@@ -16,11 +16,6 @@
 namespace commands {
 namespace {
 
-std::size_t utf8Length(unsigned char lead)
-{
-    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-}
-
 // A GBK pattern that finds `word` (UTF-8) with each Chinese character in any of its Simplified and Traditional forms
 // and each ASCII letter in either case; nothing when some character has no form that GBK can write. Searched on the
 // GBK bytes, it never starts or ends inside a double-byte character.
@@ -29,7 +24,7 @@ std::optional<Text> wordPattern(const std::string& word)
     Text pattern;
     for (std::size_t i = 0; i < word.size();) {
         const auto lead = static_cast<unsigned char>(word[i]);
-        const std::size_t length = std::min(utf8Length(lead), word.size() - i);
+        const std::size_t length = std::min(text::utf8SequenceLength(lead), word.size() - i);
         const std::string character = word.substr(i, length);
         i += length;
         if (lead < 0x80) {

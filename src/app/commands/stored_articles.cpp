@@ -14,23 +14,9 @@
 namespace commands {
 namespace {
 
-// N of a listing file's name "第N頁網頁.html" as the program writes it (no leading zero), or 0.
-int listingPageNumber(const std::string& name)
-{
-    constexpr std::string_view Prefix = "第";
-    constexpr std::string_view Suffix = "頁網頁.html";
-    if (!name.starts_with(Prefix) || !name.ends_with(Suffix) || name.size() <= Prefix.size() + Suffix.size() ||
-        name[Prefix.size()] == '0')
-        return 0;
-    const std::string_view digits(name.data() + Prefix.size(), name.size() - Prefix.size() - Suffix.size());
-    int page = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), page);
-    return error == std::errc() && end == digits.data() + digits.size() && page > 0 ? page : 0;
-}
-
 bool isListingFile(const std::string& name)
 {
-    return listingPageNumber(name) != 0;
+    return site::listingPageOfFileName(name) != 0;
 }
 
 bool isArticleFile(const std::string& name)
@@ -48,7 +34,7 @@ auto readListingPages(const SiteAccessor& site, const std::vector<std::string>& 
     platform::runInParallel(names.size(), [&](std::size_t i) { read[i] = make(folder, names[i]); });
     std::map<int, Made> pages;
     for (std::size_t i = 0; i < names.size(); ++i)
-        pages.emplace(listingPageNumber(names[i]), std::move(read[i]));
+        pages.emplace(site::listingPageOfFileName(names[i]), std::move(read[i]));
     return pages;
 }
 
