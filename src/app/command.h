@@ -1,14 +1,23 @@
-// The commands that run without a window: counts, page, show and archive.
+// The commands that run without a window, and the one download policy every download of a run goes through.
 #pragma once
 
 #include "platform/command_line.h"
+#include "platform/download_policy.h"
 #include "site/site_accessor.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
-/// The --help text: the commands, the exit codes, the options and where the store lies.
+/// The --help text, made from the command table: the commands, the exit codes, the options and where the store lies.
 std::string helpText();
+
+/// The run's one download policy as the options set it (retries, pauses, the User-Agent), over the environment's own
+/// fetch. The window and the commands both download through it.
+std::shared_ptr<platform::PolicyDownloader> makeDownloads(const platform::CommandLine& line,
+                                                          const SiteEnvironment& environment);
+/// `environment` with every download going through `downloads`.
+SiteEnvironment throughDownloads(SiteEnvironment environment, std::shared_ptr<platform::PolicyDownloader> downloads);
 
 /// Runs the subcommand named by `line.arguments`, printing UTF-8 to `out` and `err`; returns the exit code.
 /// Uses the same SiteAccessor, catalog and article code as the window.

@@ -88,7 +88,5 @@ int main(int argc, char** argv)
     // A window that could store nothing would lose every article it shows: an explicit store must take files.
     if (!line.store.empty() && !storeIsWritable(SiteAccessor(environment), stderr))
         return 5;
-    if (!line.userAgent.empty())
-        platform::setUserAgent(line.userAgent);
-    return runWindow(argc, argv, environment);
+    return runWindow(argc, argv, throughDownloads(environment, makeDownloads(line, environment)));
 }

@@ -109,7 +109,7 @@ void loadChosenPage(Reader& reader, int page)
 {
     const SiteAccessor site(reader.environment);
     ListingLoad load = site.loadListing(page);
-    if (load.result <= 0) {
+    if (load.problem) {
         reader.window.setDisabled(Control::PageList, false);
         reader.window.setDisabled(Control::EntryList, false);
         return;

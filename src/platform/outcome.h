@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -30,11 +31,12 @@ private:
 };
 
 /// A value, or the failure that prevented it; read like std::optional, with the cause beside it (as std::expected).
-template <typename T>
+/// The cause is a Failure's words, or `E` where callers tell causes apart (an enum class with its own words).
+template <typename T, typename E = Failure>
 class [[nodiscard]] Result {
 public:
     Result(T value) : state(std::move(value)) {}
-    Result(Failure failure) : state(std::move(failure)) {}
+    Result(E failure) : state(std::move(failure)) {}
 
     bool has_value() const { return std::holds_alternative<T>(state); }
     explicit operator bool() const { return has_value(); }
@@ -54,25 +56,28 @@ public:
         return has_value() ? std::get<T>(state) : static_cast<T>(std::forward<U>(fallback));
     }
 
-    /// The cause of the failure; empty when there is a value.
-    const std::string& error() const
+    /// The cause of the failure: a Failure's words (empty when there is a value), or the `E` (only when there is no
+    /// value).
+    decltype(auto) error() const
     {
-        static const std::string none;
-        return has_value() ? none : std::get<Failure>(state).reason;
+        if constexpr (std::is_same_v<E, Failure>) {
+            static const std::string none;
+            return has_value() ? none : std::get<Failure>(state).reason;
+        } else {
+            return std::get<E>(state);
+        }
     }
-    /// The outcome without the value.
-    Status status() const { return has_value() ? Status() : Status(std::get<Failure>(state)); }
 
 private:
     template <typename Self>
     static auto& checked(Self& self)
     {
         if (!self.has_value())
-            throw std::logic_error("no value: " + std::get<Failure>(self.state).reason);
+            throw std::logic_error("a result without a value was read");
         return std::get<T>(self.state);
     }
 
-    std::variant<T, Failure> state;
+    std::variant<T, E> state;
 };
 
 } // namespace platform

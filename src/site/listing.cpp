@@ -32,21 +32,45 @@ int listingPageOfFileName(std::string_view name)
     return error == std::errc() && end == digits.data() + digits.size() && page > 0 ? page : 0;
 }
 
-int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries)
+std::string_view describe(ListingProblem problem)
+{
+    switch (problem) {
+    case ListingProblem::Unreachable: return "no saved copy with entries";
+    case ListingProblem::Empty:
+    case ListingProblem::NoEntries: return "the page holds no entries";
+    case ListingProblem::NotGbk: return "the page is not GBK text";
+    case ListingProblem::SearchFailed: return "the page is too complex to search";
+    }
+    return {};
+}
+
+int listingCode(ListingProblem problem)
+{
+    switch (problem) {
+    case ListingProblem::Unreachable:
+    case ListingProblem::Empty: return -1;
+    case ListingProblem::NoEntries:
+    case ListingProblem::NotGbk: return -5;
+    case ListingProblem::SearchFailed: return ListingSearchFailed;
+    }
+    return -1;
+}
+
+platform::Result<std::vector<CatalogEntry>, ListingProblem> readListingEntries(const ByteSet& page)
 {
     // Spaces, blank lines, TABs and then the blank lines the TABs' removal joined.
     static constexpr std::string_view cleanUp[] = {" ", "\r\n\r\n", "\t", "\r\n\r\n"};
     Text text = matching::eraseInTurn(page, cleanUp);
     if (text.empty())
-        return -1;
+        return ListingProblem::Empty;
 
     matching::PatternMatcher matcher;
     matching::MatchTable table;
     const int rows = matcher.findAll(std::move(text), entryPattern(), table);
     if (rows == matching::SearchFailed)
-        return ListingSearchFailed;
+        return ListingProblem::SearchFailed;
     if (rows <= 0 || table.columns() < 4)
-        return -5;
+        return matching::isWellFormedGbk(page) ? ListingProblem::NoEntries : ListingProblem::NotGbk;
 
     std::vector<CatalogEntry> found;
     found.reserve(static_cast<std::size_t>(table.rows()));
@@ -57,8 +81,16 @@ int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entrie
         entry.date = table.at(row, 2);
         found.push_back(std::move(entry));
     }
-    entries = std::move(found);
-    return table.rows();
+    return found;
+}
+
+int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries)
+{
+    auto found = readListingEntries(page);
+    if (!found)
+        return listingCode(found.error());
+    entries = std::move(*found);
+    return static_cast<int>(entries.size());
 }
 
 } // namespace site

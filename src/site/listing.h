@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalog/catalog.h"
+#include "platform/outcome.h"
 #include "platform/text.h"
 
 #include <string>
@@ -14,6 +15,22 @@ namespace site {
 std::string listingFileName(int page);
 /// The page number of a listing file's name as listingFileName writes it, or 0 for any other name.
 int listingPageOfFileName(std::string_view name);
+
+/// Why a listing page yields no entries.
+enum class ListingProblem {
+    Unreachable,  ///< nothing arrived, and no saved copy has entries
+    Empty,        ///< the page is empty once spaces, TABs and blank lines are gone
+    NoEntries,    ///< the page holds no entry
+    NotGbk,       ///< the page holds no entry, and is not GBK text
+    SearchFailed, ///< the pattern engine gave up on the page
+};
+/// The problem in a few words for the user ("the page holds no entries").
+std::string_view describe(ListingProblem problem);
+/// The problem as `loadCatalog` returns it: -1 for nothing to read, -5 for no entry, -6 when the search gave up.
+int listingCode(ListingProblem problem);
+
+/// The entries of a listing page as `extractListingEntries` finds them, or why there are none.
+platform::Result<std::vector<CatalogEntry>, ListingProblem> readListingEntries(const ByteSet& page);
 
 /// Cleans a listing page (spaces, blank lines, TABs, blank lines again) and extracts one entry per article link,
 /// with title, date and href filled. Returns the number of entries; -1 when the text is empty after the clean-up,

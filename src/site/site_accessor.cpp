@@ -1,7 +1,6 @@
 // SiteAccessor: listing-page addresses, downloads, the two counts and the listing entries.
 #include "site/site_accessor.h"
 
-#include "matching/gbk_text.h"
 #include "matching/pattern_matcher.h"
 #include "platform/http_client.h"
 #include "site/listing.h"
@@ -157,25 +156,28 @@ ListingLoad SiteAccessor::loadListing(int page) const
     ListingLoad load;
     load.download = fetchResult(pageAddress(page));
     if (!load.download.body.empty()) {
-        load.result = site::extractListingEntries(load.download.body, load.entries);
+        auto found = site::readListingEntries(load.download.body);
+        if (!found) {
+            load.problem = found.error();
+            return load;
+        }
         // Only a page with entries replaces the listing file: an error page, a page in another encoding or a
         // truncated one would lose the last good copy, which is what offline reading reads.
-        if (load.result > 0)
-            load.listingWriteFailed = !platform::writeWholeFile(listingFilePath(page), load.download.body);
-        else
-            load.notGbk = !matching::isWellFormedGbk(load.download.body);
+        load.entries = std::move(*found);
+        load.problem.reset();
+        load.listingWriteFailed = !platform::writeWholeFile(listingFilePath(page), load.download.body);
         return load;
     }
     // Nothing arrived: the saved copy, if it still yields entries. It is read, never rewritten.
     const platform::Path stored = listingFilePath(page);
-    platform::Result<ByteSet> copy = platform::readWholeFile(stored);
+    const platform::Result<ByteSet> copy = platform::readWholeFile(stored);
     if (!copy || copy->empty())
         return load;
-    std::vector<CatalogEntry> entries;
-    if (site::extractListingEntries(*copy, entries) <= 0)
+    auto saved = site::readListingEntries(*copy);
+    if (!saved)
         return load;
-    load.entries = std::move(entries);
-    load.result = static_cast<int>(load.entries.size());
+    load.entries = std::move(*saved);
+    load.problem.reset();
     load.source = ListingSource::Stored;
     load.storedAt = platform::modificationTime(stored);
     return load;
@@ -184,8 +186,9 @@ ListingLoad SiteAccessor::loadListing(int page) const
 int SiteAccessor::loadCatalog(int page, Catalog& catalog) const
 {
     ListingLoad load = loadListing(page);
-    if (load.result <= 0)
-        return load.result;
+    if (load.problem)
+        return load.code();
+    const int count = load.code();
     catalog.replaceAll(std::move(load.entries));
-    return load.result;
+    return count;
 }

@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/http_client.h"
 #include "platform/text.h"
+#include "site/listing.h"
 
 #include <functional>
 #include <optional>
@@ -29,21 +30,25 @@ struct SiteEnvironment {
 /// Where a listing's entries came from: the site, or the listing file saved when the site last gave them.
 enum class ListingSource { Network, Stored };
 
+using site::ListingProblem;
+
 /// What loading one listing page found, for the callers that tell the user why.
 struct ListingLoad {
-    /// The number of entries (> 0); -1: nothing to read (no download and no usable stored copy); -5: the page
-    /// holds no entry; -6: the pattern engine gave up on it.
-    int result = -1;
+    /// Why there are no entries; none when there are.
+    std::optional<ListingProblem> problem = ListingProblem::Unreachable;
     std::vector<CatalogEntry> entries;
     ListingSource source = ListingSource::Network;
     /// The download: its failure and cause (None and empty when the page arrived).
     platform::DownloadResult download;
-    /// The page arrived but is not GBK text.
-    bool notGbk = false;
     /// When the stored copy that was read was saved (seconds since 1970); nothing when none was read.
     std::optional<long long> storedAt;
     /// The page had entries, but its listing file could not be written.
     bool listingWriteFailed = false;
+
+    /// As `loadCatalog` returns it: the number of entries, or -1, -5 or -6 (see site::listingCode).
+    int code() const { return problem ? site::listingCode(*problem) : static_cast<int>(entries.size()); }
+    /// The page arrived but is not GBK text.
+    bool notGbk() const { return problem == ListingProblem::NotGbk; }
 };
 
 /// What became of one entry's article in `loadPageArticles`.

@@ -171,11 +171,11 @@ TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheLastGoodListingFile
     EXPECT_EQ(site.loadCatalog(2, catalog), -5);
     server.setPage("/303/2.html", gbk("<html>改版后的页面</html>"));
     const ListingLoad changed = site.loadListing(2);
-    EXPECT_EQ(changed.result, -5);
-    EXPECT_FALSE(changed.notGbk);
+    EXPECT_EQ(changed.code(), -5);
+    EXPECT_FALSE(changed.notGbk());
     // String "<html>" in UTF-16: a NUL byte after every letter.
     server.setPage("/303/2.html", std::string("<\0h\0t\0m\0l\0>\0", 12));
-    EXPECT_TRUE(site.loadListing(2).notGbk);
+    EXPECT_TRUE(site.loadListing(2).notGbk());
     EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), firstListing);
     ASSERT_EQ(catalog.count(), 1);
     EXPECT_EQ(catalog.entryCopy(1), completed);
@@ -183,7 +183,7 @@ TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheLastGoodListingFile
     // A download that brings nothing reads the saved copy, and leaves it as it is.
     server.removePage("/303/2.html");
     const ListingLoad offline = site.loadListing(2);
-    ASSERT_EQ(offline.result, 1);
+    ASSERT_EQ(offline.code(), 1);
     EXPECT_EQ(offline.source, ListingSource::Stored);
     EXPECT_EQ(offline.download.reason, "HTTP 404 Not Found");
     EXPECT_TRUE(offline.storedAt.has_value());
@@ -195,7 +195,7 @@ TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheLastGoodListingFile
     EXPECT_EQ(site.loadCatalog(2, catalog), -1);
     EXPECT_EQ(catalog.entryCopy(1), completed);
     ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(2), ""));
-    EXPECT_EQ(site.loadListing(2).result, -1);
+    EXPECT_EQ(site.loadListing(2).code(), -1);
 }
 
 TEST(SiteAccessorCounts, OneDownloadGivesBothCountsAndTheSavedIndexServesOffline)

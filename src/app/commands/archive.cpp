@@ -1,5 +1,6 @@
 // archive [FROM[-TO]]: every listing page of a range and all of their articles, resumable.
 #include "app/commands/commands.h"
+#include "app/commands/output.h"
 
 #include "platform/threads.h"
 
@@ -10,6 +11,33 @@ namespace commands {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+/// What `archive` did with one listing page.
+struct ArchivePage {
+    int page = 0;
+    bool loaded = false;
+    ListingSource source = ListingSource::Network;
+    int entries = 0;
+    int storedBefore = 0;
+    int downloaded = 0;
+    int failed = 0;
+    int skipped = 0;
+};
+
+struct ArchiveResult {
+    int from = 1;
+    int to = 0;
+    bool pageCountRead = true; ///< false: the page count could not be read
+    bool fromBeyondLastPage = false; ///< a usage error: FROM is beyond the page count
+    std::vector<ArchivePage> pages;
+    long long bytes = 0;
+    double seconds = 0;
+    bool interrupted = false;
+    bool storeFailed = false;
+
+    /// The sums over `pages`, as one ArchivePage (its `loaded` says whether every page loaded).
+    ArchivePage totals() const;
+};
 
 std::string formatBytes(long long bytes)
 {
@@ -37,8 +65,6 @@ ArchivePage summarise(const PageResult& loaded)
     return page;
 }
 
-} // namespace
-
 ArchivePage ArchiveResult::totals() const
 {
     ArchivePage sum;
@@ -54,8 +80,10 @@ ArchivePage ArchiveResult::totals() const
     return sum;
 }
 
-ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDownloader& downloads, int from,
-                         std::optional<int> to, bool live, std::FILE* err)
+/// Loads pages `from` to `to` (to the page count when not given, and never beyond it), reporting each page on `err`
+/// as it goes: a live line on a terminal (`live`), else one line per page.
+ArchiveResult archive(const SiteEnvironment& environment, platform::PolicyDownloader& downloads, int from,
+                      std::optional<int> to, bool live, std::FILE* err)
 {
     ArchiveResult result;
     result.from = from;
@@ -129,6 +157,88 @@ int exitCode(const ArchiveResult& result)
         return ExitStore;
     const ArchivePage sum = result.totals();
     return sum.failed == 0 && sum.loaded ? ExitOk : ExitSomeFailed;
+}
+
+int failedPages(const ArchiveResult& result)
+{
+    int failed = 0;
+    for (const ArchivePage& page : result.pages)
+        failed += !page.loaded;
+    return failed;
+}
+
+void reportProblems(const ArchiveResult& result, std::FILE* err)
+{
+    if (!result.pageCountRead) {
+        std::fprintf(err, "varnholt: the page count could not be read\n");
+        return;
+    }
+    if (result.fromBeyondLastPage)
+        return;
+    const ArchivePage sum = result.totals();
+    const char* ending = result.interrupted ? "interrupted" : result.storeFailed ? "stopped" : "done";
+    std::fprintf(err,
+                 "%s: pages %zu (failed %d), entries %d, stored before %d, downloaded now %d, failed articles %d, "
+                 "not attempted %d, bytes %lld, seconds %.1f\n",
+                 ending, result.pages.size(), failedPages(result), sum.entries, sum.storedBefore, sum.downloaded,
+                 sum.failed, sum.skipped, result.bytes, result.seconds);
+}
+
+void printText(const ArchiveResult& result, std::FILE*, std::FILE* err)
+{
+    reportProblems(result, err);
+}
+
+void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (!result.pageCountRead || result.fromBeyondLastPage)
+        return;
+    const ArchivePage sum = result.totals();
+    platform::Json pages = platform::Json::array();
+    for (const ArchivePage& page : result.pages) {
+        pages.add(platform::Json::object()
+                      .set("page", page.page)
+                      .set("loaded", page.loaded)
+                      .set("source", sourceWord(page.source))
+                      .set("entries", page.entries)
+                      .set("storedBefore", page.storedBefore)
+                      .set("downloaded", page.downloaded)
+                      .set("failed", page.failed)
+                      .set("notAttempted", page.skipped));
+    }
+    printLine(platform::Json::object()
+                  .set("from", result.from)
+                  .set("to", result.to)
+                  .set("pages", static_cast<int>(result.pages.size()))
+                  .set("pagesFailed", failedPages(result))
+                  .set("entries", sum.entries)
+                  .set("storedBefore", sum.storedBefore)
+                  .set("downloaded", sum.downloaded)
+                  .set("failed", sum.failed)
+                  .set("notAttempted", sum.skipped)
+                  .set("bytes", result.bytes)
+                  .set("seconds", result.seconds)
+                  .set("interrupted", result.interrupted)
+                  .set("storeFailed", result.storeFailed)
+                  .set("pageResults", std::move(pages)),
+              out);
+}
+
+} // namespace
+
+std::optional<int> archiveCommand(const Invocation& run)
+{
+    int from = 1;
+    std::optional<int> to;
+    if (run.operands.size() > 1 || (run.operands.size() == 1 && !parseRange(run.operands[0], from, to)))
+        return std::nullopt;
+    if (!run.storeReady())
+        return ExitStore;
+    platform::stopOnInterrupt();
+    const bool live = platform::standardErrorIsTerminal() && !run.line.json;
+    const ArchiveResult result = archive(run.environment, run.downloads, from, to, live, run.err);
+    return finish(run, result, exitCode(result), printText, printJson);
 }
 
 } // namespace commands

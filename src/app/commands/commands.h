@@ -1,13 +1,15 @@
-// The commands that run without a window. Each does its work and returns what it found; the printers render it.
+// The commands that run without a window: their table, what each is given, and the results they share.
 #pragma once
 
 #include "catalog/catalog.h"
+#include "platform/command_line.h"
 #include "platform/download_policy.h"
 #include "site/site_accessor.h"
 
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace commands {
@@ -24,6 +26,53 @@ enum Exit : int {
     ExitInterrupted = 130, ///< stopped by Ctrl-C (143 for SIGTERM: see platform::interruptedExitCode)
 };
 
+/// One exit code and what it means, as the help text and the manual page tell it.
+struct ExitCodeDefinition {
+    int code = 0;
+    std::string_view meaning;
+};
+const std::vector<ExitCodeDefinition>& exitCodeTable();
+
+/// What a command is given: its operands, the site reached through the run's one download policy, the two streams.
+struct Invocation {
+    const platform::CommandLine& line;
+    std::vector<std::string> operands;
+    const SiteEnvironment& environment;
+    platform::PolicyDownloader& downloads;
+    std::FILE* out;
+    std::FILE* err;
+
+    /// Clears what interrupted runs left in the store.
+    void clearInterruptedWrites() const;
+    /// Clears what interrupted runs left and checks, before any download, that the store takes files; says on `err`
+    /// which folder does not and why.
+    bool storeReady() const;
+};
+
+/// One command of the table: the help text, the usage errors and the dispatch are all made from it.
+struct CommandDefinition {
+    std::string_view name;
+    std::string_view usage;    ///< the command with its operands, as the help text shows it
+    std::string_view summary;  ///< what it does, for the help text
+    std::string_view operands; ///< the usage error when the operands are not the command's
+    /// Runs the command and renders its result (text or JSON): the exit code; nothing when the operands are not the
+    /// command's.
+    std::optional<int> (*run)(const Invocation&);
+};
+const std::vector<CommandDefinition>& commandTable();
+
+std::optional<int> countsCommand(const Invocation& run);
+std::optional<int> pageCommand(const Invocation& run);
+std::optional<int> showCommand(const Invocation& run);
+std::optional<int> archiveCommand(const Invocation& run);
+std::optional<int> searchCommand(const Invocation& run);
+std::optional<int> exportCommand(const Invocation& run);
+
+/// A positive whole number written in full, or nothing.
+std::optional<int> positiveNumber(const std::string& word);
+/// "FROM" or "FROM-TO", both positive and FROM <= TO; false (the values undefined) for anything else.
+bool parseRange(const std::string& word, int& from, std::optional<int>& to);
+
 /// Where a listing came from, and why from there.
 struct ListingOrigin {
     ListingSource source = ListingSource::Network;
@@ -33,14 +82,7 @@ struct ListingOrigin {
 
 /// How a listing page was loaded, as the messages tell it.
 struct ListingOutcome {
-    int code = -1;       ///< the number of entries, or -1, -5, -6 (see ListingLoad)
-    bool notGbk = false; ///< the page arrived but is not GBK text
-    ListingOrigin origin;
-};
-
-struct CountsResult {
-    int pages = -1;   ///< -1: unreadable
-    int entries = -1;
+    std::optional<ListingProblem> problem; ///< why there are no entries; none when there are
     ListingOrigin origin;
 };
 
@@ -66,107 +108,18 @@ struct PageResult {
     bool interrupted = false;
     bool storeFailed = false; ///< a file could not be written (said on standard error); the load stopped there
 
-    bool loaded() const { return listing.code > 0; }
-};
-
-struct ShowResult {
-    int page = 0;
-    int number = 0;
-    ListingOutcome listing;
-    bool shown = false;
-    bool storeFailed = false; ///< shown, but it could not be stored
-    Text title;
-    Text content; ///< the article file's text
-};
-
-/// What `archive` did with one listing page.
-struct ArchivePage {
-    int page = 0;
-    bool loaded = false;
-    ListingSource source = ListingSource::Network;
-    int entries = 0;
-    int storedBefore = 0;
-    int downloaded = 0;
-    int failed = 0;
-    int skipped = 0;
-};
-
-struct ArchiveResult {
-    int from = 1;
-    int to = 0;
-    bool pageCountRead = true; ///< false: the page count could not be read
-    bool fromBeyondLastPage = false; ///< a usage error: FROM is beyond the page count
-    std::vector<ArchivePage> pages;
-    long long bytes = 0;
-    double seconds = 0;
-    bool interrupted = false;
-    bool storeFailed = false;
-
-    /// The sums over `pages`, as one ArchivePage (its `loaded` says whether every page loaded).
-    ArchivePage totals() const;
+    bool loaded() const { return !listing.problem; }
 };
 
 /// Loads listing page `page` (from its saved copy when the site brings nothing) and obtains every article as the
 /// page worker does. Says on `err` when the saved copy was used.
 PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err);
 
-CountsResult runCounts(const SiteAccessor& site, std::FILE* err);
-PageResult runPage(const SiteAccessor& site, int page, std::FILE* err);
-ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* err);
-/// Loads pages `from` to `to` (to the page count when not given, and never beyond it), reporting each page on `err`
-/// as it goes: a live line on a terminal (`live`), else one line per page.
-ArchiveResult runArchive(const SiteEnvironment& environment, platform::PolicyDownloader& downloads, int from,
-                         std::optional<int> to, bool live, std::FILE* err);
-
-/// One article that holds every searched word.
-struct SearchHit {
-    std::string fileName;
-    Text title;
-    Text date;
-    int page = 0;        ///< the saved listing page that lists it; 0 when none does
-    int hits = 0;        ///< the matches of all words together
-    std::string context; ///< UTF-8: the line around the first match, the matches marked
-    long dateKey = 0;    ///< the date as a number that sorts as the date does
-};
-
-struct SearchResult {
-    std::vector<std::string> words;
-    std::vector<SearchHit> hits; ///< most hits first, then the newest
-};
-
-/// Searches the stored articles' titles and bodies for articles that hold every word (UTF-8), downloading nothing.
-/// `terminal`: mark the matches in the context for a terminal, else with « and ».
-SearchResult runSearch(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal);
-
-struct ExportRequest {
-    bool epub = true;        ///< else UTF-8 text files
-    std::string target;      ///< the book's file, or the text files' folder
-    int from = 1;
-    std::optional<int> to;   ///< the last saved listing page when not given
-};
-
-struct ExportResult {
-    int pages = 0;    ///< saved listing pages in the range
-    int articles = 0; ///< exported
-    int missing = 0;  ///< listed on those pages but not stored: named on standard error and left out
-    bool written = false;
-};
-
-/// Exports the stored articles of the saved listing pages `from` to `to`, in listing order (page by page, each page's
-/// entries in order, each article once): one EPUB 3 book, written atomically, or one UTF-8 file with LF line ends
-/// per article under a folder, each replaced atomically. Downloads nothing.
-ExportResult runExport(const SiteAccessor& site, const ExportRequest& request, std::FILE* err);
-
 /// Tells on `err` that the site brought nothing and listing page `page`'s saved copy serves instead.
 void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err);
 /// `load` of listing page `page` as the commands tell it; says on `err` when the saved copy serves.
 ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err);
-
-int exitCode(const CountsResult& result);
-int exitCode(const PageResult& result);
-int exitCode(const ShowResult& result);
-int exitCode(const ArchiveResult& result);
-int exitCode(const SearchResult& result);
-int exitCode(const ExportResult& result);
+/// Says on `err` why listing page `page` gave no entries.
+void reportUnloadedListing(int page, const ListingOutcome& listing, std::FILE* err);
 
 } // namespace commands

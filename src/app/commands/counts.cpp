@@ -1,9 +1,33 @@
-// counts: the category's page and entry counts.
+// counts: the category's page and entry counts; and how a listing's origin is told, which every command shares.
 #include "app/commands/commands.h"
+#include "app/commands/output.h"
 
 #include "platform/time_text.h"
 
 namespace commands {
+namespace {
+
+struct CountsResult {
+    int pages = -1;   ///< -1: unreadable
+    int entries = -1;
+    ListingOrigin origin;
+};
+
+void printText(const CountsResult& result, std::FILE* out, std::FILE*)
+{
+    std::fprintf(out, "pages: %d\nentries: %d\n", result.pages, result.entries);
+}
+
+void printJson(const CountsResult& result, std::FILE* out, std::FILE*)
+{
+    printLine(platform::Json::object()
+                  .set("pages", result.pages)
+                  .set("entries", result.entries)
+                  .set("source", sourceWord(result.origin.source)),
+              out);
+}
+
+} // namespace
 
 void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
 {
@@ -16,23 +40,31 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
 
 ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
 {
-    ListingOutcome outcome{load.result, load.notGbk, {load.source, load.download.reason, load.storedAt}};
-    if (load.result > 0)
+    ListingOutcome outcome{load.problem, {load.source, load.download.reason, load.storedAt}};
+    if (!load.problem)
         reportStoredListing(outcome.origin, page, err);
     return outcome;
 }
 
-CountsResult runCounts(const SiteAccessor& site, std::FILE* err)
+void reportUnloadedListing(int page, const ListingOutcome& listing, std::FILE* err)
 {
-    const CountsLoad counts = site.queryCounts();
-    CountsResult result{counts.pages, counts.entries, {counts.source, counts.download.reason, counts.storedAt}};
-    reportStoredListing(result.origin, 1, err);
-    return result;
+    // A failed download has said why it brought nothing: what is left to say is that no saved copy serves.
+    const std::string_view why = listing.origin.reason.empty() ? site::describe(*listing.problem)
+                                                               : site::describe(ListingProblem::Unreachable);
+    std::fprintf(err, "varnholt: listing page %d could not be loaded: %.*s\n", page, static_cast<int>(why.size()),
+                 why.data());
 }
 
-int exitCode(const CountsResult& result)
+std::optional<int> countsCommand(const Invocation& run)
 {
-    return result.pages >= 0 && result.entries >= 0 ? ExitOk : ExitUnreadable;
+    if (!run.operands.empty())
+        return std::nullopt;
+    run.clearInterruptedWrites();
+    const CountsLoad counts = SiteAccessor(run.environment).queryCounts();
+    CountsResult result{counts.pages, counts.entries, {counts.source, counts.download.reason, counts.storedAt}};
+    reportStoredListing(result.origin, 1, run.err);
+    const int code = result.pages >= 0 && result.entries >= 0 ? ExitOk : ExitUnreadable;
+    return finish(run, result, code, printText, printJson);
 }
 
 } // namespace commands

@@ -1,5 +1,6 @@
 // page N: one listing page and all of its articles.
 #include "app/commands/commands.h"
+#include "app/commands/output.h"
 
 #include "platform/threads.h"
 
@@ -13,7 +14,7 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
     result.page = page;
     ListingLoad load = site.loadListing(page);
     result.listing = takeListing(load, page, err);
-    if (load.result <= 0)
+    if (load.problem)
         return result;
     if (load.listingWriteFailed) {
         std::fprintf(err, "varnholt: %s: the listing page could not be saved\n", site.listingFilePath(page).c_str());
@@ -43,12 +44,7 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
     return result;
 }
 
-PageResult runPage(const SiteAccessor& site, int page, std::FILE* err)
-{
-    PageResult result = loadPage(site, page, err);
-    result.interrupted = platform::shutdownRequested();
-    return result;
-}
+namespace {
 
 int exitCode(const PageResult& result)
 {
@@ -62,6 +58,62 @@ int exitCode(const PageResult& result)
         return entry.state == EntryState::Stored || entry.state == EntryState::Downloaded;
     });
     return allStored ? ExitOk : ExitSomeFailed;
+}
+
+const char* stateWord(const PageEntry& entry)
+{
+    switch (entry.state) {
+    case EntryState::Downloaded: return "downloaded";
+    case EntryState::Stored: return "stored";
+    case EntryState::Failed: return "failed";
+    case EntryState::Skipped: return "skipped";
+    }
+    return "";
+}
+
+void printText(const PageResult& result, std::FILE* out, std::FILE* err)
+{
+    if (!result.loaded())
+        reportUnloadedListing(result.page, result.listing, err);
+    for (const PageEntry& entry : result.entries)
+        std::fprintf(out, "%d\t%s\t%s\t%s\n", entry.number, printable(utf8(entry.entry.date), false).c_str(),
+                     printable(utf8(entry.entry.title), false).c_str(), stateWord(entry));
+}
+
+void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
+{
+    if (!result.loaded()) {
+        reportUnloadedListing(result.page, result.listing, err);
+        return;
+    }
+    platform::Json entries = platform::Json::array();
+    for (const PageEntry& entry : result.entries)
+        entries.add(platform::Json::object()
+                        .set("number", entry.number)
+                        .set("date", utf8(entry.entry.date))
+                        .set("title", utf8(entry.entry.title))
+                        .set("href", utf8(entry.entry.href))
+                        .set("state", stateWord(entry)));
+    printLine(platform::Json::object()
+                  .set("page", result.page)
+                  .set("source", sourceWord(result.listing.origin.source))
+                  .set("entries", std::move(entries)),
+              out);
+}
+
+} // namespace
+
+std::optional<int> pageCommand(const Invocation& run)
+{
+    const auto page = run.operands.size() == 1 ? positiveNumber(run.operands[0]) : std::nullopt;
+    if (!page)
+        return std::nullopt;
+    if (!run.storeReady())
+        return ExitStore;
+    platform::stopOnInterrupt();
+    PageResult result = loadPage(SiteAccessor(run.environment), *page, run.err);
+    result.interrupted = platform::shutdownRequested();
+    return finish(run, result, exitCode(result), printText, printJson);
 }
 
 } // namespace commands

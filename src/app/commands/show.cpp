@@ -1,18 +1,30 @@
 // show P N: one article, from its file or downloaded and stored first.
 #include "app/commands/commands.h"
+#include "app/commands/output.h"
 
 #include "articles/article_worker.h"
 
 namespace commands {
+namespace {
 
-ShowResult runShow(const SiteAccessor& site, int page, int number, std::FILE* err)
+struct ShowResult {
+    int page = 0;
+    int number = 0;
+    ListingOutcome listing;
+    bool shown = false;
+    bool storeFailed = false; ///< shown, but it could not be stored
+    Text title;
+    Text content; ///< the article file's text
+};
+
+ShowResult show(const SiteAccessor& site, int page, int number, std::FILE* err)
 {
     ShowResult result;
     result.page = page;
     result.number = number;
     ListingLoad load = site.loadListing(page);
     result.listing = takeListing(load, page, err);
-    if (load.result <= 0)
+    if (load.problem)
         return result;
     Catalog catalog;
     catalog.replaceAll(std::move(load.entries));
@@ -36,6 +48,48 @@ int exitCode(const ShowResult& result)
     if (result.storeFailed)
         return ExitStore;
     return result.shown ? ExitOk : ExitNotShown;
+}
+
+void reportProblems(const ShowResult& result, std::FILE* err)
+{
+    if (result.listing.problem)
+        reportUnloadedListing(result.page, result.listing, err);
+    if (!result.shown)
+        std::fprintf(err, "%s\n", utf8(articles::failureMessage()).c_str());
+}
+
+void printText(const ShowResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (result.shown)
+        std::fputs(printable(displayText(result.content), true).c_str(), out);
+}
+
+void printJson(const ShowResult& result, std::FILE* out, std::FILE* err)
+{
+    reportProblems(result, err);
+    if (result.shown)
+        printLine(platform::Json::object()
+                      .set("page", result.page)
+                      .set("source", sourceWord(result.listing.origin.source))
+                      .set("number", result.number)
+                      .set("title", utf8(result.title))
+                      .set("text", displayText(result.content)),
+                  out);
+}
+
+} // namespace
+
+std::optional<int> showCommand(const Invocation& run)
+{
+    const auto page = run.operands.size() == 2 ? positiveNumber(run.operands[0]) : std::nullopt;
+    const auto number = run.operands.size() == 2 ? positiveNumber(run.operands[1]) : std::nullopt;
+    if (!page || !number)
+        return std::nullopt;
+    if (!run.storeReady())
+        return ExitStore;
+    const ShowResult result = show(SiteAccessor(run.environment), *page, *number, run.err);
+    return finish(run, result, exitCode(result), printText, printJson);
 }
 
 } // namespace commands

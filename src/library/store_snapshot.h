@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace commands {
+namespace library {
 
 /// A search reads thousands of small files, and opening each costs more than searching it. The snapshot keeps, per
 /// file, its stamp and what was made of it (the article's bytes; a listing page's file names), so that a later run
@@ -70,4 +70,4 @@ private:
     std::unordered_map<std::string, Made> made; // read from the files in this run
 };
 
-} // namespace commands
+} // namespace library

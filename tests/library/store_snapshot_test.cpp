@@ -1,5 +1,5 @@
 // The search's snapshot of the store: what it keeps serves only while the files it was made from are unchanged.
-#include "app/commands/store_snapshot.h"
+#include "library/store_snapshot.h"
 
 #include "platform/threads.h"
 #include "support/test_support.h"
@@ -37,7 +37,7 @@ struct SearchRun {
         return snapshot.filesIn(path, "folder/files", [](const std::string& name) { return name.ends_with(".txt"); });
     }
 
-    commands::StoreSnapshot snapshot;
+    library::StoreSnapshot snapshot;
     platform::FolderLookup folder;
     platform::Path path;
     int derived = 0;

@@ -1,7 +1,7 @@
 // The store as the search and the exports read it: the article files and the saved listing pages.
 #pragma once
 
-#include "app/commands/store_snapshot.h"
+#include "library/store_snapshot.h"
 #include "site/site_accessor.h"
 
 #include <functional>
@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace commands {
+namespace library {
 
 /// One article file of the store, as the search reads it: views into the snapshot, which must outlive them.
 struct StoredArticle {
@@ -49,4 +49,4 @@ ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
 void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
                           const std::function<void(StoredArticle&)>& visit);
 
-} // namespace commands
+} // namespace library

@@ -1,5 +1,5 @@
 // Reading the store back: article files and saved listing pages.
-#include "app/commands/stored_articles.h"
+#include "library/stored_articles.h"
 
 #include "articles/article_file.h"
 #include "articles/article_worker.h"
@@ -11,7 +11,7 @@
 #include <optional>
 #include <utility>
 
-namespace commands {
+namespace library {
 namespace {
 
 bool isListingFile(const std::string& name)
@@ -129,4 +129,4 @@ void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
     });
 }
 
-} // namespace commands
+} // namespace library

@@ -1,10 +1,10 @@
-#include "app/commands/store_snapshot.h"
+#include "library/store_snapshot.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-namespace commands {
+namespace library {
 namespace {
 
 // The first line names the format; the number after it tells this machine's byte order. Then the size of the index,
@@ -180,4 +180,4 @@ void StoreSnapshot::save()
     platform::writeWholeFile(file, bytes);
 }
 
-} // namespace commands
+} // namespace library

@@ -1,0 +1,37 @@
+// What every command's rendering shares: UTF-8 for the terminal, escaped where site text could steer it, and the one
+// step that prints a result, checks that it arrived and gives the exit code.
+#pragma once
+
+#include "app/commands/commands.h"
+#include "platform/console.h"
+#include "platform/json.h"
+
+#include <cstdio>
+#include <string>
+
+namespace commands {
+
+std::string utf8(const Text& text);
+/// An article's text as a terminal shows it: UTF-8 with CR LF as LF, ending in a line break.
+std::string displayText(const Text& text);
+/// A text for a terminal: control characters escaped as \xNN, so that a title cannot forge a line or send the
+/// terminal an escape sequence. Line breaks and TABs stay where `keepLayout` (an article's own lines).
+std::string printable(const std::string& text, bool keepLayout);
+void printLine(const platform::Json& json, std::FILE* out);
+const char* sourceWord(ListingSource source);
+
+/// Prints `result` as text or, with --json, as JSON; then the exit code `code`, or the output error when the output
+/// did not arrive (a closed pipe, a full disk).
+template <typename Result>
+int finish(const Invocation& run, const Result& result, int code,
+           void (*text)(const Result&, std::FILE*, std::FILE*), void (*json)(const Result&, std::FILE*, std::FILE*))
+{
+    (run.line.json ? json : text)(result, run.out, run.err);
+    if (std::fflush(run.out) != 0 || std::ferror(run.out)) {
+        std::fprintf(run.err, "varnholt: the output could not be written\n");
+        return ExitOutput;
+    }
+    return code == ExitInterrupted ? platform::interruptedExitCode() : code;
+}
+
+} // namespace commands
