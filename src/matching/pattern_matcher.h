@@ -102,6 +102,9 @@ public:
     /// Whether the last `findAll`, `findFirst`, `matches` or `replace` stopped because the engine gave up, rather than
     /// finishing: its result is then no answer, and a caller treats the page as failed.
     bool failed() const { return engineFailed; }
+    /// Why the engine rejected the pattern of the last `findAll`, `findFirst` or `replace` (which then found nothing);
+    /// empty when it compiled.
+    std::string compileError() const { return compiledPattern.compileError(); }
 
 private:
     /// Applies the options, compiles the pattern into `target`, and gives the span's one-based first and last byte.

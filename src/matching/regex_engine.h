@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -61,7 +62,10 @@ public:
 
     /// Compiles `pattern` (GBK); `caseless`: letters match either case. A rejected pattern finds nothing.
     void compile(const Text& pattern, bool caseless, SearchMode mode = SearchMode::Fastest);
-    bool isValid() const { return code != nullptr; }
+    bool isValid() const;
+    /// Why the engine rejected the last compiled pattern (its message and the offset it names); empty when it
+    /// compiled or nothing was compiled.
+    std::string compileError() const;
     /// Whether searches run on the GBK bytes.
     bool searchesBytes() const;
     /// Engine match options (PCRE2 match option bits), applied to every later search.

@@ -24,13 +24,25 @@ struct Freer {
 template <typename T, auto Free>
 using Owned = std::unique_ptr<T, Freer<Free>>;
 
-// Exactly one of the two codes is set; only the byte code is compiled with JIT.
+// At most one of the two codes is set, none for a rejected pattern; only the byte code is compiled with JIT.
 struct CompiledCode {
     Owned<pcre2_code_8, pcre2_code_free_8> byteCode;
     Owned<pcre2_code_32, pcre2_code_free_32> unitCode;
     bool jit = false;
     int groupCount = 0;
+    std::string error; // why PCRE2 rejected the pattern; empty when it compiled
+
+    bool compiled() const { return byteCode || unitCode; }
 };
+
+// PCRE2's words for a compile error, with the place in the pattern it names.
+std::string compileErrorText(int error, PCRE2_SIZE offset)
+{
+    PCRE2_UCHAR8 message[256];
+    if (pcre2_get_error_message_8(error, message, sizeof message) < 0)
+        return "error " + std::to_string(error);
+    return reinterpret_cast<const char*>(message) + std::string(" at offset ") + std::to_string(offset);
+}
 
 // One unit per character, and the byte offset of each unit followed by the byte length.
 struct SubjectUnits {
@@ -160,8 +172,10 @@ std::shared_ptr<const CompiledCode> compileCode(const Text& pattern, bool casele
         const SubjectUnits units(pattern);
         compiled->unitCode.reset(pcre2_compile_32(reinterpret_cast<PCRE2_SPTR32>(units.units.data()),
                                                   units.units.size(), options, &error, &offset, nullptr));
-        if (!compiled->unitCode)
-            return nullptr;
+        if (!compiled->unitCode) {
+            compiled->error = compileErrorText(error, offset);
+            return compiled;
+        }
         pcre2_pattern_info_32(compiled->unitCode.get(), PCRE2_INFO_CAPTURECOUNT, &count);
     }
     compiled->groupCount = static_cast<int>(count);
@@ -218,6 +232,16 @@ void CompiledPattern::compile(const Text& pattern, bool caseless, SearchMode mod
     code = cachedCode(pattern, caseless, mode);
 }
 
+bool CompiledPattern::isValid() const
+{
+    return code && code->compiled();
+}
+
+std::string CompiledPattern::compileError() const
+{
+    return code ? code->error : std::string();
+}
+
 bool CompiledPattern::searchesBytes() const
 {
     return code && code->byteCode;
@@ -233,7 +257,7 @@ void CompiledPattern::searchSpan(const EngineSubject& subject, std::size_t start
 {
     result.groups.clear();
     result.failed = false;
-    if (!code || startByte > endByte)
+    if (!isValid() || startByte > endByte)
         return;
     const auto options = static_cast<std::uint32_t>(matchFlag);
     const std::string_view text = subject.bytes();

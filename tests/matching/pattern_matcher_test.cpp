@@ -185,7 +185,11 @@ TEST(PatternMatcherFindAll, InvalidPatternFindsNothing)
     MatchTable table = filledTable();
     EXPECT_EQ(matcher.findAll("abc", "(", table), matching::NoMatch);
     EXPECT_EQ(table.rows(), 1);
+    // The engine's reason is kept for the caller, and cleared by the next pattern that compiles.
+    EXPECT_EQ(matcher.compileError(), "missing closing parenthesis at offset 1");
     EXPECT_EQ(matcher.replace("abc", "("), "abc");
+    EXPECT_EQ(matcher.findAll("abc", "b", table), 1);
+    EXPECT_EQ(matcher.compileError(), "");
 }
 
 TEST(PatternMatcherFindFirst, GivesTheFirstMatchAsByteOffsetsWithoutACopy)
