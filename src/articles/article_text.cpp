@@ -34,6 +34,19 @@ std::optional<std::pair<std::size_t, std::size_t>> findLeadIn(std::string_view t
     }
 }
 
+bool isArticlePage(std::string_view page, const Text& title)
+{
+    if (matching::findText(page, site::leadInMarker()) != std::string_view::npos)
+        return true;
+    static constexpr std::string_view Blanks[] = {" ", "\t"};
+    const Text bareTitle = matching::eraseInTurn(title, Blanks);
+    const Text barePage = matching::eraseInTurn(Text(page), Blanks);
+    if (!bareTitle.empty() && matching::findText(barePage, bareTitle) != std::string_view::npos)
+        return true;
+    matching::PatternMatcher matcher;
+    return matcher.findFirst(page, site::disclaimerPattern()).has_value();
+}
+
 Text cleanArticlePage(ByteSet page, CatalogEntry* entry)
 {
     if (page.empty())

@@ -20,6 +20,11 @@ namespace articles {
 /// Callable from any thread.
 Text cleanArticlePage(ByteSet page, CatalogEntry* entry = nullptr);
 
+/// Whether a downloaded page is one of the site's article pages, by the marks every one of them shows: the lead-in
+/// marker, the site's notice, or the entry's own title (compared without spaces and TABs). A login portal, a parked
+/// domain or a "no such article" page shows none of them, and is no article to store.
+bool isArticlePage(std::string_view page, const Text& title);
+
 /// The first match of the lead-in pattern in `text` as a 0-based byte offset and a byte length, found with plain
 /// text searches.
 std::optional<std::pair<std::size_t, std::size_t>> findLeadIn(std::string_view text);

@@ -42,7 +42,10 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
             outcome.kind = ArticleOutcome::Kind::NoAddress;
             return outcome;
         }
-        if (site.fetchArticleInto(working.href, working)) {
+        const ArticleFetch fetched = site.fetchArticleInto(working.href, working);
+        if (fetched == ArticleFetch::NotAnArticle)
+            outcome.problem = "not an article page";
+        if (fetched == ArticleFetch::Obtained) {
             working.fileText = site.composeFileText(working);
             outcome.content = working.fileText;
             outcome.downloaded = true;

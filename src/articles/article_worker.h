@@ -26,6 +26,7 @@ struct ArticleOutcome {
     bool stored = false; ///< the article file exists afterwards
     platform::Path path; ///< the article file
     std::string writeError; ///< why the downloaded article could not be stored; empty when it was
+    std::string problem;    ///< why what arrived is no article; empty otherwise
 };
 
 /// The largest article file that is read: a real article is some kilobytes.

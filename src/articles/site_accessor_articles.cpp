@@ -21,18 +21,26 @@ Text SiteAccessor::fetchArticleText(const Text& address, CatalogEntry* entry) co
     return articles::cleanArticlePage(download(site::resolveAddress(address, indexPageAddress)), entry);
 }
 
-bool SiteAccessor::fetchArticleInto(const Text& address, CatalogEntry& entry) const
+ArticleFetch SiteAccessor::fetchArticleInto(const Text& address, CatalogEntry& entry) const
 {
+    if (address.empty())
+        return ArticleFetch::DownloadFailed;
+    ByteSet page = download(site::resolveAddress(address, indexPageAddress));
+    if (page.empty())
+        return ArticleFetch::DownloadFailed;
+    // Whatever is stored stands for the article for ever, since a stored article is never downloaded again: a page
+    // that is not the article (a login portal met mid-run, a "no such article" page) must not get there.
+    if (!articles::isArticlePage(page, entry.title))
+        return ArticleFetch::NotAnArticle;
     CatalogEntry filled = entry;
     filled.author.clear();
-    const Text text = fetchArticleText(address, &filled);
-    // A page of only mark-up comes back whole without filling the entry: stored, it would stand for the article for
-    // ever, since a stored article is never downloaded again.
+    const Text text = articles::cleanArticlePage(std::move(page), &filled);
+    // A page of only mark-up comes back whole without filling the entry.
     if (text.empty() || filled.author.empty())
-        return false;
+        return ArticleFetch::NoText;
     // The body that came with the author is the returned text already.
     entry = std::move(filled);
-    return true;
+    return ArticleFetch::Obtained;
 }
 
 Text SiteAccessor::composeFileText(const CatalogEntry& entry) const
@@ -68,7 +76,9 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
             tell(kind == platform::FileKind::Regular ? ArticleState::Stored : ArticleState::NotAFile);
             continue;
         }
-        if (!fetchArticleInto(working.href, working)) {
+        if (const ArticleFetch fetched = fetchArticleInto(working.href, working); fetched != ArticleFetch::Obtained) {
+            if (fetched == ArticleFetch::NotAnArticle)
+                report.detail = "not an article page";
             tell(ArticleState::Failed);
             continue;
         }

@@ -29,6 +29,7 @@ enum class DownloadFailure {
     HttpStatus,       ///< the final response was not 2xx (see `status`)
     TooLarge,         ///< the body exceeded `maxBodyBytes`
     TooManyRedirects,
+    OffSite,          ///< a redirect led to another host (a login portal, a parked domain): not followed
     Cancelled,        ///< `requestShutdown` was called
     Other,
 };
@@ -39,6 +40,8 @@ struct DownloadResult {
     long status = 0;              ///< the final HTTP status, 0 when none was received
     /// The cause in words a user can act on ("connection refused", "HTTP 404 Not Found"); empty on success.
     std::string reason;
+    /// The final response's Content-Type header as sent ("text/html; charset=gbk"); empty when none was sent.
+    std::string contentType;
 
     /// Whether a later attempt may succeed: time-outs, broken connections, 429 and 5xx.
     bool isTransient() const;

@@ -296,19 +296,12 @@ void initNetworking()
     sharedCache();
 }
 
-DownloadResult fetch(const Text& address, const DownloadLimits& limits)
+namespace {
+
+// One request, without following a redirect: a 3xx answer leaves where it points in `location`.
+DownloadResult fetchOnce(const Text& address, const DownloadLimits& limits, std::string& location)
 {
     DownloadResult result;
-    if (address.empty()) {
-        result.failure = DownloadFailure::BadAddress;
-        result.reason = "no address";
-        return result;
-    }
-    if (shutdownRequested()) {
-        result.failure = DownloadFailure::Cancelled;
-        result.reason = "cancelled";
-        return result;
-    }
     SharedCache& cache = sharedCache();
     EasyHandle handle = cache.take();
     if (!handle) {
@@ -325,9 +318,7 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, milliseconds(limits.connectTimeout));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, milliseconds(limits.totalTimeout));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);
@@ -357,6 +348,13 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
 
     const CURLcode code = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    char* next = nullptr;
+    if (code == CURLE_OK && result.status >= 300 && result.status <= 399 &&
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next)
+        location = next;
+    char* type = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+        result.contentType = type;
     if (transfer.conflictingLengths) {
         // Where the body ends is unknown: whatever arrived may be half an article.
         result.failure = DownloadFailure::Connection;
@@ -379,6 +377,76 @@ DownloadResult fetch(const Text& address, const DownloadLimits& limits)
         return result;
     result.body = std::move(transfer.body);
     return result;
+}
+
+
+// The scheme and the host of an absolute address, the host in lower case; empty parts for anything else.
+std::pair<std::string, std::string> schemeAndHost(const std::string& address)
+{
+    std::pair<std::string, std::string> parts;
+    CURLU* url = curl_url();
+    if (!url)
+        return parts;
+    if (curl_url_set(url, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK) {
+        char* scheme = nullptr;
+        char* host = nullptr;
+        if (curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK)
+            parts.first = scheme;
+        if (curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK)
+            parts.second = host;
+        curl_free(scheme);
+        curl_free(host);
+    }
+    curl_url_cleanup(url);
+    for (char& c : parts.second)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return parts;
+}
+
+} // namespace
+
+DownloadResult fetch(const Text& address, const DownloadLimits& limits)
+{
+    DownloadResult result;
+    if (address.empty()) {
+        result.failure = DownloadFailure::BadAddress;
+        result.reason = "no address";
+        return result;
+    }
+    // Redirects are followed here rather than by curl, so that one that leaves the host is never requested: a
+    // login portal or a parked domain answers for the site that way, and its page is no page of the site.
+    const std::string host = schemeAndHost(address).second;
+    Text current = address;
+    for (long redirects = 0;; ++redirects) {
+        if (shutdownRequested()) {
+            result = {};
+            result.failure = DownloadFailure::Cancelled;
+            result.reason = "cancelled";
+            return result;
+        }
+        std::string location;
+        result = fetchOnce(current, limits, location);
+        if (location.empty())
+            return result;
+        const auto [scheme, nextHost] = schemeAndHost(location);
+        result = {};
+        if (scheme != "http" && scheme != "https") {
+            result.failure = DownloadFailure::BadAddress;
+            result.reason = "redirect to a non-http address";
+            return result;
+        }
+        if (nextHost != host) {
+            result.failure = DownloadFailure::OffSite;
+            result.reason = "redirected off the site, to " + nextHost;
+            return result;
+        }
+        if (redirects >= limits.maxRedirects) {
+            result.failure = DownloadFailure::TooManyRedirects;
+            result.reason = "too many redirects";
+            return result;
+        }
+        current = location;
+    }
 }
 
 ByteSet download(const Text& address)

@@ -51,11 +51,19 @@ struct ListingLoad {
     bool notGbk() const { return problem == ListingProblem::NotGbk; }
 };
 
+/// What a download of an entry's article brought.
+enum class ArticleFetch {
+    Obtained,
+    DownloadFailed, ///< nothing arrived (the download has said why)
+    NotAnArticle,   ///< a page arrived, but not one of the site's article pages (see articles::isArticlePage)
+    NoText,         ///< an article page of nothing but mark-up
+};
+
 /// What became of one entry's article in `loadPageArticles`.
 enum class ArticleState {
     Stored,     ///< its file was there already
     Downloaded, ///< downloaded and stored now
-    Failed,     ///< could not be downloaded
+    Failed,     ///< could not be obtained (see `detail` where the download itself did not say why)
     NotAFile,   ///< something that is not a regular file stands at its file's name: left alone, not downloaded
     NotWritten, ///< downloaded, but its file could not be written (see `detail`); the load stops there
 };
@@ -63,7 +71,7 @@ struct ArticleReport {
     int number = 0;
     ArticleState state = ArticleState::Failed;
     platform::Path path;  ///< the article file
-    std::string detail;   ///< why the file could not be written
+    std::string detail;   ///< why the file could not be written, or why what arrived is no article
 };
 /// Told about each entry as `loadPageArticles` finishes with it. Entries it never reached (the program was stopping,
 /// the store could not be written, or the catalog held another page meanwhile) are not reported.
@@ -118,9 +126,9 @@ public:
     /// address first.
     Text fetchArticleText(const Text& address, CatalogEntry* entry = nullptr) const;
     /// Downloads the article of `entry` from `address` into a copy and, when article text was found, puts the copy
-    /// with author, body and disclaimer filled in its place and returns true. A page of nothing but mark-up is no
-    /// article: false, as for a failed download, so that it is never stored.
-    bool fetchArticleInto(const Text& address, CatalogEntry& entry) const;
+    /// with author, body and disclaimer filled in its place. A page that is not one of the site's article pages, or
+    /// holds nothing but mark-up, is no article: it is never stored, and the entry is left as it was.
+    ArticleFetch fetchArticleInto(const Text& address, CatalogEntry& entry) const;
     /// Makes sure every catalog entry has its article file, downloading only the missing ones, strictly one after
     /// the other. Returns how many entries have their file afterwards (a failed write is not counted); -1 for an
     /// empty catalog. An entry whose file name holds anything but a regular file is left alone. Stops early, without

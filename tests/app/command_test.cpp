@@ -200,6 +200,39 @@ TEST_F(Command, WithTheSiteGoneTheSavedListingsServeAndSaySo)
                           "varnholt: listing page 3 could not be loaded: no saved copy with entries\n");
 }
 
+TEST_F(Command, APageThatIsNotTheArticleIsNeverStored)
+{
+    const auto articles = sample.site.articlesOfPage(2);
+    // A login portal that starts mid-run answers articles 4 to 6 with a redirect to its own host; article 7 is a
+    // "no such article" page served as 200.
+    platform::LocalServer portal;
+    portal.setPage("/login", testing_support::gbk("<html><body>请登录后上网</body></html>"));
+    for (std::size_t i = 3; i < 6; ++i)
+        sample.server.setRedirect(articles[i].path, "http://localhost:" + std::to_string(portal.port()) + "/login");
+    sample.server.setPage(articles[6].path, testing_support::gbk("<html><body>您访问的文章不存在或已被删除</body></html>"));
+    const Output portalRun = run({"page", "2"});
+    EXPECT_EQ(portalRun.code, 4);
+    for (std::size_t i = 3; i < 7; ++i)
+        EXPECT_NE(portalRun.out.find("\t" + utf8(articles[i].title) + "\tfailed\n"), std::string::npos) << i;
+    EXPECT_NE(portalRun.err.find(articles[3].path + ": redirected off the site, to localhost\n"), std::string::npos)
+        << portalRun.err;
+    EXPECT_NE(portalRun.err.find(articles[6].path + ": not an article page\n"), std::string::npos) << portalRun.err;
+    EXPECT_EQ(portal.totalRequests(), 0);
+    const SiteAccessor site(sample.environment());
+    for (std::size_t i = 3; i < 7; ++i)
+        EXPECT_EQ(platform::fileKind(site.articleFilePath(articles[i].title)), platform::FileKind::Missing) << i;
+    const Output shown = run({"show", "2", "7"});
+    EXPECT_EQ(shown.code, 1);
+    EXPECT_NE(shown.err.find("not an article page"), std::string::npos) << shown.err;
+
+    // The network is back: the next run stores the real articles.
+    sample.site.serveOn(sample.server);
+    const Output back = run({"page", "2"});
+    EXPECT_EQ(back.code, 0) << back.err;
+    for (std::size_t i = 3; i < 7; ++i)
+        EXPECT_NE(back.out.find("\t" + utf8(articles[i].title) + "\tdownloaded\n"), std::string::npos) << i;
+}
+
 TEST_F(Command, PageTellsWhatBecameOfEachEntry)
 {
     const auto articles = sample.site.articlesOfPage(3);

@@ -114,3 +114,18 @@ TEST(HttpClient, SameOriginRedirectIsFollowed)
     EXPECT_EQ(platform::download(server.baseAddress() + "/hop1"), "arrived");
     EXPECT_EQ(server.requestCount("/target.html"), 2);
 }
+
+TEST(HttpClient, RedirectThatLeavesTheHostIsNeverRequested)
+{
+    // A login portal on another host: the site's address answers 302 to it.
+    platform::LocalServer portal;
+    portal.setPage("/login", "please log in");
+    testing_support::FaultServer site;
+    site.setRedirect("/303/1.html", "http://localhost:" + std::to_string(portal.port()) + "/login");
+    const platform::DownloadResult result = platform::fetch(site.baseAddress() + "/303/1.html");
+    EXPECT_EQ(result.failure, DownloadFailure::OffSite);
+    EXPECT_EQ(result.reason, "redirected off the site, to localhost");
+    EXPECT_TRUE(result.body.empty());
+    EXPECT_FALSE(result.isTransient());
+    EXPECT_EQ(portal.totalRequests(), 0);
+}

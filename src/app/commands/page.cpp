@@ -3,6 +3,7 @@
 #include "app/commands/output.h"
 
 #include "platform/threads.h"
+#include "site/address.h"
 
 #include <algorithm>
 
@@ -25,11 +26,19 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
     Catalog catalog;
     catalog.replaceAll(std::move(load.entries));
     site.loadPageArticles(catalog, [&](const ArticleReport& report) {
-        EntryState& shown = result.entries[static_cast<std::size_t>(report.number - 1)].state;
+        const auto index = static_cast<std::size_t>(report.number - 1);
+        EntryState& shown = result.entries[index].state;
         switch (report.state) {
         case ArticleState::Stored: shown = EntryState::Stored; break;
         case ArticleState::Downloaded: shown = EntryState::Downloaded; break;
-        case ArticleState::Failed: shown = EntryState::Failed; break;
+        case ArticleState::Failed:
+            shown = EntryState::Failed;
+            if (!report.detail.empty())
+                std::fprintf(err, "varnholt: %s: %s\n",
+                             printable(utf8(site::resolveAddress(result.entries[index].entry.href,
+                                                                 site.indexPageAddress)), false).c_str(),
+                             report.detail.c_str());
+            break;
         case ArticleState::NotAFile:
             shown = EntryState::Failed;
             std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", report.path.c_str());
