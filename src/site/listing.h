@@ -33,7 +33,7 @@ int listingCode(ListingProblem problem);
 platform::Result<std::vector<CatalogEntry>, ListingProblem> readListingEntries(const ByteSet& page);
 
 /// Cleans a listing page (spaces, blank lines, TABs, blank lines again) and extracts one entry per article link,
-/// with title, date and href filled. Returns the number of entries; -1 when the text is empty after the clean-up,
+/// with title (without line breaks), date and href filled. Returns the number of entries; -1 when the text is empty after the clean-up,
 /// -5 when no entry matched, `ListingSearchFailed` when the pattern engine gave up on the page; `entries` is replaced
 /// only on success. Callable from any thread.
 constexpr int ListingSearchFailed = -6;

@@ -388,7 +388,8 @@ TEST_F(Command, TitlesCannotForgeLinesOrReachTheTerminal)
                                                base + "/fault/404\" target=\"_blank\" title=\"a\r\n9forged\x1b[31m\">t"
                                                "</a></li>"));
     const Output output = run({"page", "2"}, false, 0);
-    EXPECT_EQ(output.out, "1\t2024-1-1\ta\\x0d\\x0a9forged\\x1b[31m\tfailed\n");
+    // The line break goes when the listing is read; the escape sequence is shown escaped.
+    EXPECT_EQ(output.out, "1\t2024-1-1\ta9forged\\x1b[31m\tfailed\n");
 }
 
 #ifdef __linux__

@@ -136,6 +136,17 @@ TEST(SiteAccessorLoadCatalog, TitlesDatesAndHrefsKeepTheirForm)
     EXPECT_EQ(catalog.entryCopy(4).title, gbk("分娩前的十條准备"));
 }
 
+TEST(SiteAccessorLoadCatalog, ALineBreakInATitleAttributeIsRemoved)
+{
+    platform::LocalServer server;
+    ScratchFolder store;
+    const SiteAccessor site(environmentServing(server, store));
+    server.setPage("/303/2.html", listingPage(item("2024-1-1", "/a.html", "母猪\r\n产后\n护理")));
+    Catalog catalog;
+    ASSERT_EQ(site.loadCatalog(2, catalog), 1);
+    EXPECT_EQ(catalog.entryCopy(1).title, gbk("母猪产后护理"));
+}
+
 TEST(SiteAccessorLoadCatalog, ItemsJoinedOnOneLineStaySeparateEntries)
 {
     platform::LocalServer server;
