@@ -146,6 +146,21 @@ std::string utf8Copy(const Text& fileText)
     return text::withLineFeeds(platform::gbk::toUtf8(fileText));
 }
 
+// The folder that holds `path` ("." for a bare name).
+platform::Path folderOf(const platform::Path& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? platform::Path(".") : path.substr(0, std::max<std::size_t>(slash, 1));
+}
+
+// An export replaces a file of its own, never whatever else stands at the name.
+platform::Status replaceableFile(const platform::Path& path)
+{
+    if (platform::fileKind(path) == platform::FileKind::Other)
+        return platform::Failure{"exists and is not a regular file"};
+    return {};
+}
+
 } // namespace
 
 ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
@@ -181,12 +196,22 @@ ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
     }
     platform::Status& written = result.written;
     if (request.epub) {
-        written = platform::writeZipFile(request.target, epubEntries(chosen));
+        // What a killed export left beside the book goes first; a device or a FIFO at the book's name is never
+        // replaced.
+        platform::removeStaleTemporaryFiles(folderOf(request.target));
+        written = replaceableFile(request.target);
+        if (written)
+            written = platform::writeZipFile(request.target, epubEntries(chosen));
     } else {
         written = platform::ensureDirectories(request.target);
-        for (std::size_t i = 0; i < chosen.size() && written; ++i)
-            written = platform::writeWholeFile(platform::joinPath(request.target, chosen[i].fileName),
-                                               utf8Copy(fileTexts[i]));
+        if (written)
+            platform::removeStaleTemporaryFiles(request.target);
+        for (std::size_t i = 0; i < chosen.size() && written; ++i) {
+            const platform::Path path = platform::joinPath(request.target, chosen[i].fileName);
+            written = replaceableFile(path);
+            if (written)
+                written = platform::writeWholeFile(path, utf8Copy(fileTexts[i]));
+        }
     }
     return result;
 }

@@ -25,7 +25,7 @@ std::string_view trimmed(std::string_view text)
 
 std::string configValue(const std::string& key)
 {
-    const Result<ByteSet> file = readRegularFile(configFilePath(), MaxConfigBytes);
+    const Result<ByteSet> file = readRegularFileThroughLinks(configFilePath(), MaxConfigBytes);
     if (!file)
         return {};
     std::string value;

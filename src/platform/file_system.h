@@ -33,6 +33,9 @@ FileKind fileKind(const Path& path);
 /// The whole content of the regular file at `path`, opened without following a link and without waiting on a FIFO;
 /// a failure when it is missing, not a regular file, unreadable or larger than `limit` bytes.
 Result<ByteSet> readRegularFile(const Path& path, std::size_t limit);
+/// As readRegularFile, but a symbolic link is followed (to a regular file only): for a file the user may keep
+/// elsewhere, such as the configuration file.
+Result<ByteSet> readRegularFileThroughLinks(const Path& path, std::size_t limit);
 
 /// One version of a file's content as the file system tells it: equal stamps mean an unchanged file, unless it was
 /// written twice within one step of the file system's clock (so a stamp younger than a few seconds proves nothing).

@@ -72,11 +72,12 @@ std::optional<FileStamp> regularStampAt(int folder, const char* path)
 }
 
 // Reads the regular file `path` relative to the open folder `folder`, as readRegularFile does.
-Result<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit, FileStamp* stamp = nullptr)
+Result<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit, FileStamp* stamp = nullptr,
+                              bool followLinks = false)
 {
     // O_NOFOLLOW: no link is followed; O_NONBLOCK: nor does a FIFO make the open wait. fstat then rules out anything
     // but a regular file.
-    const int descriptor = ::openat(folder, path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int descriptor = ::openat(folder, path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return errno == ELOOP ? Failure{"not a regular file"} : lastError();
     struct stat status {};
@@ -165,6 +166,11 @@ FileKind fileKind(const Path& path)
 Result<ByteSet> readRegularFile(const Path& path, std::size_t limit)
 {
     return readRegularAt(AT_FDCWD, path.c_str(), limit);
+}
+
+Result<ByteSet> readRegularFileThroughLinks(const Path& path, std::size_t limit)
+{
+    return readRegularAt(AT_FDCWD, path.c_str(), limit, nullptr, true);
 }
 
 FolderLookup::FolderLookup(Path path) : folder(std::move(path))

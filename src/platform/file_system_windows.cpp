@@ -112,6 +112,15 @@ Result<ByteSet> readRegularFile(const Path& path, std::size_t limit)
     return bytes;
 }
 
+Result<ByteSet> readRegularFileThroughLinks(const Path& path, std::size_t limit)
+{
+    std::error_code error;
+    const fs::path target = fs::canonical(nativePath(path), error);
+    if (error)
+        return Failure{detail::describeError(error)};
+    return readRegularFile(detail::fromNative(target), limit);
+}
+
 // Windows keeps no handle of a folder to look names up in: every test looks up the whole path.
 FolderLookup::FolderLookup(Path path) : folder(std::move(path)) {}
 

@@ -14,6 +14,8 @@ namespace {
 // would fill its lists item by item.
 constexpr int MaxPages = 100'000;
 constexpr int MaxEntries = 10'000'000;
+// A saved listing page is at most what a download may bring.
+constexpr std::size_t MaxListingBytes = platform::DownloadLimits{}.maxBodyBytes;
 
 // The number the pattern's first group captures on `page`, or -1.
 int countIn(Text page, const Text& pattern, int limit)
@@ -140,7 +142,7 @@ CountsLoad SiteAccessor::queryCounts() const
     if (page.empty()) {
         // The index page is listing page 1: its saved copy holds the pager too.
         const platform::Path stored = listingFilePath(1);
-        if (platform::Result<ByteSet> copy = platform::readWholeFile(stored); copy && !copy->empty()) {
+        if (platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes); copy && !copy->empty()) {
             page = std::move(*copy);
             counts.source = ListingSource::Stored;
             counts.storedAt = platform::modificationTime(stored);
@@ -170,7 +172,7 @@ ListingLoad SiteAccessor::loadListing(int page) const
     }
     // Nothing arrived: the saved copy, if it still yields entries. It is read, never rewritten.
     const platform::Path stored = listingFilePath(page);
-    const platform::Result<ByteSet> copy = platform::readWholeFile(stored);
+    const platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes);
     if (!copy || copy->empty())
         return load;
     auto saved = site::readListingEntries(*copy);

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+
+#include <sys/stat.h>
 
 using testing_support::gbk;
 using testing_support::SampleServer;
@@ -226,4 +229,32 @@ TEST_F(Library, APartialStoreGivesAPartialBookAndTextCopiesMatchIconv)
     }
     EXPECT_EQ(run(offline, {"export"}, false, {}, {}).code, 2);
     EXPECT_EQ(run(offline, {"export", "9"}, false, out.path() + "/none.epub").code, 1);
+}
+
+TEST_F(Library, WhatStandsAtAStorePathIsNeitherFollowedNorReplaced)
+{
+    const SiteAccessor site(sample.environment());
+    // A FIFO at the saved index page and a link to an endless device at page 2: the offline reader must not wait
+    // on the one or read the other.
+    std::filesystem::remove(std::filesystem::path(site.listingFilePath(1)));
+    ASSERT_EQ(mkfifo(site.listingFilePath(1).c_str(), 0600), 0);
+    std::filesystem::remove(std::filesystem::path(site.listingFilePath(2)));
+    std::filesystem::create_symlink("/dev/zero", std::filesystem::path(site.listingFilePath(2)));
+    EXPECT_EQ(run(offline, {"counts"}).code, 3);
+    const Output page = run(offline, {"page", "2"});
+    EXPECT_EQ(page.code, 3);
+    EXPECT_NE(page.err.find("listing page 2 could not be loaded: no saved copy with entries"), std::string::npos);
+
+    // An export never replaces a FIFO at its target, and clears what a killed export left beside it.
+    testing_support::ScratchFolder out;
+    const std::string fifo = out.path() + "/book.epub";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string stale = out.path() + "/.vh-zip-old.epub.part";
+    ASSERT_TRUE(platform::writeWholeFile(stale, "half a book"));
+    std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    const Output exported = run(offline, {"export", "3"}, false, fifo);
+    EXPECT_EQ(exported.code, 6);
+    EXPECT_NE(exported.err.find("book.epub: exists and is not a regular file"), std::string::npos) << exported.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_FALSE(std::filesystem::exists(stale));
 }
