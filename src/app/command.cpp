@@ -24,7 +24,7 @@ const std::vector<CommandDefinition>& commandTable()
          "archive takes an optional range FROM or FROM-TO of page numbers, FROM <= TO", archiveCommand},
         {"search", "search WORD...",
          "print the stored articles that hold every word, Simplified and Traditional alike (no network needed)",
-         "search takes one or more words", searchCommand},
+         "search takes one to sixteen different words", searchCommand},
         {"export", "export --epub FILE|--text DIR [FROM[-TO]]",
          "write the stored articles of the saved listing pages FROM to TO as an e-book or UTF-8 text",
          "export takes --epub FILE or --text DIR, and an optional range FROM or FROM-TO", exportCommand},

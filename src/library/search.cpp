@@ -49,6 +49,8 @@ std::optional<Text> wordPattern(const std::string& word)
         }
         if (forms.empty())
             return std::nullopt;
+        // In one order whichever form was typed, so that the same word gives the same pattern.
+        std::sort(forms.begin(), forms.end());
         pattern += "(?:";
         for (std::size_t k = 0; k < forms.size(); ++k)
             pattern += (k > 0 ? "|" : "") + forms[k];
@@ -126,12 +128,26 @@ long dateKey(std::string_view date)
 
 } // namespace
 
+std::vector<std::string> distinctWords(const std::vector<std::string>& words)
+{
+    std::vector<std::string> distinct;
+    std::vector<std::optional<Text>> patterns;
+    for (const std::string& word : words) {
+        std::optional<Text> pattern = wordPattern(word);
+        if (std::find(patterns.begin(), patterns.end(), pattern) != patterns.end())
+            continue;
+        patterns.push_back(std::move(pattern));
+        distinct.push_back(word);
+    }
+    return distinct;
+}
+
 SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal)
 {
     SearchResult result;
-    result.words = words;
+    result.words = distinctWords(words);
     std::vector<Text> patterns;
-    for (const std::string& word : words) {
+    for (const std::string& word : result.words) {
         const std::optional<Text> pattern = wordPattern(word);
         if (!pattern)
             return result; // a word GBK cannot write is in no article

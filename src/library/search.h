@@ -25,8 +25,15 @@ struct SearchResult {
     std::vector<SearchHit> hits; ///< most hits first, then the newest
 };
 
+/// The most words one search takes: each is searched in every stored article.
+constexpr std::size_t MaxSearchWords = 16;
+
+/// `words` without repeats, in their first order: two words that find the same (母猪 and 母豬, Pig and pig) count once.
+std::vector<std::string> distinctWords(const std::vector<std::string>& words);
+
 /// Searches the stored articles' titles and bodies for articles that hold every word (UTF-8), downloading nothing.
-/// `terminal`: mark the matches in the context for a terminal, else with « and ».
+/// Words are taken as distinctWords gives them. `terminal`: mark the matches in the context for a terminal, else
+/// with « and ».
 SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal);
 
 } // namespace library

@@ -258,3 +258,21 @@ TEST_F(Library, WhatStandsAtAStorePathIsNeitherFollowedNorReplaced)
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     EXPECT_FALSE(std::filesystem::exists(stale));
 }
+
+TEST_F(Library, RepeatedWordsAreSearchedOnceAndTheirNumberIsBounded)
+{
+    const Output once = search({"母猪"});
+    ASSERT_EQ(once.code, 0);
+    std::vector<std::string> repeated(100, "母猪");
+    repeated.push_back("母豬");
+    const Output many = search(repeated, true);
+    EXPECT_EQ(many.code, 0);
+    EXPECT_TRUE(many.out.starts_with("{\"words\":[\"母猪\"],")) << many.out.substr(0, 80);
+    EXPECT_EQ(search(repeated).out, once.out);
+    std::vector<std::string> different;
+    for (int i = 0; i < 17; ++i)
+        different.push_back("w" + std::to_string(i));
+    const Output tooMany = search(different);
+    EXPECT_EQ(tooMany.code, 2);
+    EXPECT_NE(tooMany.err.find("search takes one to sixteen different words"), std::string::npos);
+}

@@ -43,7 +43,7 @@ void printJson(const SearchResult& result, std::FILE* out, std::FILE*)
 
 std::optional<int> searchCommand(const Invocation& run)
 {
-    if (run.operands.empty())
+    if (run.operands.empty() || library::distinctWords(run.operands).size() > library::MaxSearchWords)
         return std::nullopt;
     const bool terminal = !run.line.json && platform::standardOutputIsTerminal();
     const SearchResult result = library::searchStore(SiteAccessor(run.environment), run.operands, terminal);
