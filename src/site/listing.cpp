@@ -5,6 +5,7 @@
 #include "matching/pattern_matcher.h"
 #include "site/site_texts.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace site {
@@ -13,7 +14,78 @@ namespace {
 constexpr std::string_view ListingPrefix = "第";
 constexpr std::string_view ListingSuffix = "頁網頁.html";
 
+std::string lowerCase(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// The charset that `text` (a Content-Type header, or a page) names first after "charset=", in lower case; empty when
+// it names none.
+std::string declaredCharset(std::string_view text)
+{
+    const std::string lower = lowerCase(text);
+    const std::size_t at = lower.find("charset=");
+    if (at == std::string::npos)
+        return {};
+    std::size_t begin = at + 8;
+    while (begin < lower.size() && (lower[begin] == '"' || lower[begin] == '\'' || lower[begin] == ' '))
+        ++begin;
+    std::size_t end = begin;
+    while (end < lower.size() && (std::isalnum(static_cast<unsigned char>(lower[end])) || lower[end] == '-' ||
+                                  lower[end] == '_'))
+        ++end;
+    return lower.substr(begin, end - begin);
+}
+
+bool isGbkFamily(const std::string& charset)
+{
+    return charset.empty() || charset == "gbk" || charset == "gb2312" || charset == "gb18030" ||
+           charset == "x-gbk" || charset == "cp936" || charset == "windows-936";
+}
+
+// Whether `text` holds bytes above 0x7F and all of it is well-formed UTF-8: then it is not GBK, whatever it says.
+bool isUtf8Text(std::string_view text)
+{
+    bool wide = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        wide = true;
+        const std::size_t length = text::utf8SequenceLength(lead);
+        if (lead < 0xC2 || lead > 0xF4 || length == 1 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return wide;
+}
+
 } // namespace
+
+std::optional<ListingProblem> unacceptableListing(std::string_view page, std::string_view contentType)
+{
+    if (!isGbkFamily(declaredCharset(contentType)) || !isGbkFamily(declaredCharset(page.substr(0, 4096))) ||
+        isUtf8Text(page))
+        return ListingProblem::NotGbkPage;
+    // Whole: it ends with its closing tag, or at least the pager (whose links are of class "a1") follows the last
+    // entry.
+    const std::string tail = lowerCase(page.substr(page.size() - std::min<std::size_t>(page.size(), 64)));
+    const std::size_t close = tail.rfind("</html>");
+    if (close != std::string::npos && tail.find_first_not_of(" \t\r\n", close + 7) == std::string::npos)
+        return std::nullopt;
+    const std::size_t lastEntry = page.rfind("</li>");
+    if (lastEntry != std::string_view::npos && page.find("class=\"a1\"", lastEntry) != std::string_view::npos)
+        return std::nullopt;
+    return ListingProblem::CutShort;
+}
 
 std::string listingFileName(int page)
 {
@@ -40,6 +112,8 @@ std::string_view describe(ListingProblem problem)
     case ListingProblem::NoEntries: return "the page holds no entries";
     case ListingProblem::NotGbk: return "the page is not GBK text";
     case ListingProblem::SearchFailed: return "the page is too complex to search";
+    case ListingProblem::CutShort: return "the page arrived cut short";
+    case ListingProblem::NotGbkPage: return "the page is not in GBK";
     }
     return {};
 }
@@ -52,6 +126,8 @@ int listingCode(ListingProblem problem)
     case ListingProblem::NoEntries:
     case ListingProblem::NotGbk: return -5;
     case ListingProblem::SearchFailed: return ListingSearchFailed;
+    case ListingProblem::CutShort:
+    case ListingProblem::NotGbkPage: return -1;
     }
     return -1;
 }

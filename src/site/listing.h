@@ -5,6 +5,7 @@
 #include "platform/outcome.h"
 #include "platform/text.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,11 +24,18 @@ enum class ListingProblem {
     NoEntries,    ///< the page holds no entry
     NotGbk,       ///< the page holds no entry, and is not GBK text
     SearchFailed, ///< the pattern engine gave up on the page
+    CutShort,     ///< the page ends before its pager and its closing </html>: the connection closed early
+    NotGbkPage,   ///< the page holds entries, but says it is in another encoding, or is UTF-8 text
 };
 /// The problem in a few words for the user ("the page holds no entries").
 std::string_view describe(ListingProblem problem);
 /// The problem as `loadCatalog` returns it: -1 for nothing to read, -5 for no entry, -6 when the search gave up.
 int listingCode(ListingProblem problem);
+
+/// Why a listing page that arrived must not be taken even if it yields entries: it is cut short (neither its
+/// pager nor its closing </html> arrived), or it is not GBK (another charset in `contentType` or in the page's own
+/// declaration, or valid UTF-8 holding non-ASCII text). Nothing when it is a whole GBK page.
+std::optional<ListingProblem> unacceptableListing(std::string_view page, std::string_view contentType);
 
 /// The entries of a listing page as `extractListingEntries` finds them, or why there are none.
 platform::Result<std::vector<CatalogEntry>, ListingProblem> readListingEntries(const ByteSet& page);

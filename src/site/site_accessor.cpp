@@ -33,6 +33,20 @@ int countIn(Text page, const Text& pattern, int limit)
     return count;
 }
 
+// A listing page with entries that arrived cut short or in another encoding would replace the last good copy and
+// give wrong entries: it is turned into a failed download, its cause in the reason. Returns what was wrong, if
+// anything. (A page without entries is not judged: it keeps the codes the design gives it.)
+std::optional<ListingProblem> refuse(platform::DownloadResult& download)
+{
+    const std::optional<ListingProblem> problem = site::unacceptableListing(download.body, download.contentType);
+    if (problem) {
+        download.body.clear();
+        download.failure = platform::DownloadFailure::Other;
+        download.reason = std::string(site::describe(*problem));
+    }
+    return problem;
+}
+
 } // namespace
 
 SiteEnvironment SiteEnvironment::standard()
@@ -138,6 +152,8 @@ CountsLoad SiteAccessor::queryCounts() const
 {
     CountsLoad counts;
     counts.download = fetchResult(indexPageAddress);
+    if (std::vector<CatalogEntry> entries; site::extractListingEntries(counts.download.body, entries) > 0)
+        refuse(counts.download);
     ByteSet page = counts.download.body;
     if (page.empty()) {
         // The index page is listing page 1: its saved copy holds the pager too.
@@ -156,21 +172,26 @@ CountsLoad SiteAccessor::queryCounts() const
 ListingLoad SiteAccessor::loadListing(int page) const
 {
     ListingLoad load;
-    load.download = fetchResult(pageAddress(page));
+    load.address = pageAddress(page);
+    load.download = fetchResult(load.address);
     if (!load.download.body.empty()) {
         auto found = site::readListingEntries(load.download.body);
         if (!found) {
             load.problem = found.error();
             return load;
         }
-        // Only a page with entries replaces the listing file: an error page, a page in another encoding or a
-        // truncated one would lose the last good copy, which is what offline reading reads.
-        load.entries = std::move(*found);
-        load.problem.reset();
-        load.listingWriteFailed = !platform::writeWholeFile(listingFilePath(page), load.download.body);
-        return load;
+        // Only a whole GBK page with entries replaces the listing file: an error page, a page in another encoding
+        // or a truncated one would lose the last good copy, which is what offline reading reads.
+        load.rejected = refuse(load.download);
+        if (!load.rejected) {
+            load.entries = std::move(*found);
+            load.problem.reset();
+            load.listingWriteFailed = !platform::writeWholeFile(listingFilePath(page), load.download.body);
+            return load;
+        }
     }
-    // Nothing arrived: the saved copy, if it still yields entries. It is read, never rewritten.
+    // Nothing arrived, or a page that was refused: the saved copy, if it still yields entries. It is read, never
+    // rewritten.
     const platform::Path stored = listingFilePath(page);
     const platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes);
     if (!copy || copy->empty())

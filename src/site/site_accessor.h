@@ -42,6 +42,10 @@ struct ListingLoad {
     platform::DownloadResult download;
     /// When the stored copy that was read was saved (seconds since 1970); nothing when none was read.
     std::optional<long long> storedAt;
+    /// The listing page's address.
+    Text address;
+    /// The page arrived with entries but was refused (cut short, not GBK), and so counts as a failed download.
+    std::optional<ListingProblem> rejected;
     /// The page had entries, but its listing file could not be written.
     bool listingWriteFailed = false;
 
@@ -112,9 +116,10 @@ public:
     Text pageAddress(int page) const;
     /// Downloads listing page `page`; empty on failure.
     ByteSet fetchPage(int page) const;
-    /// Downloads listing page `page` and extracts its entries. A page with entries replaces its listing file; one
-    /// without leaves the last good copy. When the download brings nothing, the entries come from the listing file
-    /// (left as it is), if it has any.
+    /// Downloads listing page `page` and extracts its entries. A whole GBK page with entries replaces its listing
+    /// file; one without entries leaves the last good copy. When the download brings nothing, or a page cut short or
+    /// in another encoding (see site::unacceptableListing), the entries come from the listing file (left as it is),
+    /// if it has any.
     ListingLoad loadListing(int page) const;
     /// `loadListing`, then the catalog's contents replaced with the entries. Returns the number of entries, or
     /// `loadListing`'s code (-1, -5, -6) with the catalog left exactly as it was.

@@ -256,7 +256,7 @@ Text listingOf(const std::vector<std::string>& paths)
     for (std::size_t i = 0; i < paths.size(); ++i)
         items += "<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"" + paths[i] +
                  "\" target=\"_blank\" title=\"t" + std::to_string(i + 1) + "\">t</a></li>\r\n";
-    return testing_support::gbk("<ul>\r\n" + items + "</ul>");
+    return testing_support::gbk("<html><ul>\r\n" + items + "</ul></html>");
 }
 
 } // namespace
@@ -386,7 +386,7 @@ TEST_F(Command, TitlesCannotForgeLinesOrReachTheTerminal)
     sample.server.setPage("/303/2.html",
                           testing_support::gbk("<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"" +
                                                base + "/fault/404\" target=\"_blank\" title=\"a\r\n9forged\x1b[31m\">t"
-                                               "</a></li>"));
+                                               "</a></li></html>"));
     const Output output = run({"page", "2"}, false, 0);
     // The line break goes when the listing is read; the escape sequence is shown escaped.
     EXPECT_EQ(output.out, "1\t2024-1-1\ta9forged\\x1b[31m\tfailed\n");

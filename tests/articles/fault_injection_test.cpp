@@ -139,7 +139,7 @@ TEST(HostileTitles, EveryArticleIsStoredInsideTheCategoryFolder)
         items += "<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"" + path +
                  "\" target=\"_blank\" title=\"" + attribute + "\">" + std::to_string(i) + "</a></li>\r\n";
     }
-    server.setPage("/303/2.html", gbk(items));
+    server.setPage("/303/2.html", gbk(items + "</html>"));
     Catalog catalog;
     ASSERT_EQ(site.loadCatalog(2, catalog), static_cast<int>(titles.size()));
     EXPECT_EQ(site.loadPageArticles(catalog), static_cast<int>(titles.size()));

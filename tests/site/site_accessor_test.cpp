@@ -209,6 +209,37 @@ TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheLastGoodListingFile
     EXPECT_EQ(site.loadListing(2).code(), -1);
 }
 
+TEST(SiteAccessorLoadCatalog, ACutOrForeignListingNeverReplacesTheLastGoodCopy)
+{
+    SampleServer sample;
+    const SiteAccessor site(sample.environment());
+    ASSERT_EQ(site.loadListing(2).code(), 20);
+    const ByteSet good = platform::readWholeFile(site.listingFilePath(2)).value();
+    ByteSet served;
+    for (const sample::SamplePage& page : sample.site.pages())
+        if (page.path == "/303/2.html")
+            served = page.bytes;
+
+    // What arrives when the connection closes after three of twenty entries, with no length announced.
+    const std::size_t cut = served.find("</li>", served.find("</li>", served.find("</li>") + 1) + 1) + 5;
+    sample.server.setPage("/303/2.html", served.substr(0, cut));
+    ListingLoad load = site.loadListing(2);
+    EXPECT_EQ(load.rejected, ListingProblem::CutShort);
+    EXPECT_EQ(load.source, ListingSource::Stored);
+    EXPECT_EQ(load.entries.size(), 20u);
+    EXPECT_EQ(load.download.reason, "the page arrived cut short");
+    EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), good);
+
+    // The same page served in UTF-8, whole: refused as well, whether it says so or not.
+    for (const std::string& header : {std::string("<meta charset=\"utf-8\">"), std::string()}) {
+        sample.server.setPage("/303/2.html", header + testing_support::utf8(served));
+        load = site.loadListing(2);
+        EXPECT_EQ(load.rejected, ListingProblem::NotGbkPage) << header;
+        EXPECT_EQ(load.source, ListingSource::Stored);
+        EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), good);
+    }
+}
+
 TEST(SiteAccessorCounts, OneDownloadGivesBothCountsAndTheSavedIndexServesOffline)
 {
     SampleServer sample;

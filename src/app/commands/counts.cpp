@@ -41,6 +41,9 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
 ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
 {
     ListingOutcome outcome{load.problem, {load.source, load.download.reason, load.storedAt}};
+    if (load.rejected)
+        std::fprintf(err, "varnholt: %s: %s\n", printable(utf8(load.address), false).c_str(),
+                     load.download.reason.c_str());
     if (!load.problem)
         reportStoredListing(outcome.origin, page, err);
     return outcome;
