@@ -5,6 +5,7 @@
 #include "app/store.h"
 #include "platform/gbk_codec.h"
 #include "platform/http_client.h"
+#include "platform/text.h"
 
 #include <charconv>
 
@@ -91,27 +92,22 @@ namespace {
 
 using namespace commands;
 
-// "  name  text" with `text` wrapped to 79 columns, its later lines under its first.
+// "  name  text" with `text` from `column` on, wrapped to 79 columns; a name too long for the column stands on a
+// line of its own.
 std::string helpRow(std::string_view name, std::string_view text, std::size_t column)
 {
-    std::string row = "  " + std::string(name);
-    row.resize(std::max(column, row.size() + 2), ' ');
-    std::size_t width = row.size();
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find(' ', at), text.size());
-        const std::string_view word = text.substr(at, end - at);
-        if (width > column && width + 1 + word.size() > 79) {
-            row += "\n" + std::string(column, ' ');
-            width = column;
-        } else if (width > column) {
-            row += ' ';
-            ++width;
-        }
-        row += word;
-        width += word.size();
-        at = end + 1;
+    std::string lead = "  " + std::string(name);
+    std::string row;
+    if (lead.size() + 2 > column) {
+        row = lead + "\n";
+        lead.clear();
     }
-    return row + "\n";
+    lead.resize(column, ' ');
+    for (const std::string& line : text::wrapped(text, 79 - lead.size())) {
+        row += lead + line + "\n";
+        lead.assign(column, ' ');
+    }
+    return row;
 }
 
 int usageError(std::FILE* err, const std::string& message)
@@ -127,11 +123,8 @@ std::string helpText()
     std::string text = "Usage: varnholt [options] [command [operands]]\n"
                        "Varnholt: an offline reader of the category 母豬養殖技術.\n\n"
                        "Without a command, opens the window. Commands (no display needed):\n";
-    std::size_t column = 0;
     for (const CommandDefinition& command : commandTable())
-        column = std::max(column, command.usage.size() + 4);
-    for (const CommandDefinition& command : commandTable())
-        text += helpRow(command.usage, command.summary, column);
+        text += helpRow(command.usage, command.summary, 24);
     text += "\nExit status:\n";
     for (const ExitCodeDefinition& exit : exitCodeTable())
         text += helpRow(std::to_string(exit.code), exit.meaning, 7);

@@ -1,6 +1,8 @@
 // Command-line options over CLI11. One table names every option; the parser and the help text are made from it.
 #include "platform/command_line.h"
 
+#include "platform/text.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cmath>
@@ -55,23 +57,6 @@ std::string longName(const OptionDefinition& option)
 {
     const std::string_view names = option.names;
     return std::string(names.substr(names.rfind(',') + 1));
-}
-
-// `text` broken into lines of at most `width` characters at spaces; a longer word stands on a line of its own.
-std::vector<std::string> wrapped(std::string_view text, std::size_t width)
-{
-    std::vector<std::string> lines(1);
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find(' ', at), text.size());
-        const std::string_view word = text.substr(at, end - at);
-        if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width)
-            lines.emplace_back();
-        if (!lines.back().empty())
-            lines.back() += ' ';
-        lines.back() += word;
-        at = end + 1;
-    }
-    return lines;
 }
 
 bool parseNumber(const std::string& text, double& value)
@@ -151,7 +136,7 @@ std::string optionsHelp()
     for (const OptionDefinition& option : Options) {
         std::string lead = "  " + shownNames(option);
         lead.resize(column, ' ');
-        for (const std::string& line : wrapped(option.description, Width - column)) {
+        for (const std::string& line : text::wrapped(option.description, Width - column)) {
             text += lead + line + "\n";
             lead.assign(column, ' ');
         }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// A byte string in the GBK code page (936). The empty text stands for an absent one.
 using Text = std::string;
@@ -29,6 +30,9 @@ constexpr std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = 0xcbf
     }
     return hash;
 }
+
+/// `text` broken into lines of at most `width` bytes at spaces; a longer word stands on a line of its own.
+std::vector<std::string> wrapped(std::string_view text, std::size_t width);
 
 /// `text` with every CR that comes before an LF removed: CR LF line ends become LF.
 std::string withLineFeeds(std::string_view text);
