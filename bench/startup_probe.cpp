@@ -12,7 +12,7 @@
 #include "platform/local_server.h"
 #include "platform/threads.h"
 #include "platform/window.h"
-#include "support/window_inspection.h"
+#include "support/window_probe.h"
 #include "site/sample_site.h"
 
 #include <chrono>

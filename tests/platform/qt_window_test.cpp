@@ -2,7 +2,7 @@
 #include "platform/window.h"
 
 #include "support/test_support.h"
-#include "support/window_inspection.h"
+#include "support/window_probe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Reading the Qt widgets behind the window, and driving them as the toolkit does for a user.
-#include "support/window_inspection.h"
+#include "support/window_probe.h"
 
 #include <QComboBox>
 #include <QLabel>
