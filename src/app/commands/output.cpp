@@ -3,6 +3,7 @@
 
 #include "platform/gbk_codec.h"
 #include "platform/text.h"
+#include "site/address.h"
 
 namespace commands {
 
@@ -39,6 +40,11 @@ std::string printable(const std::string& text, bool keepLayout)
 void printLine(const platform::Json& json, std::FILE* out)
 {
     std::fprintf(out, "%s\n", json.dump().c_str());
+}
+
+std::string shownAddress(const SiteAccessor& site, const Text& href)
+{
+    return printable(utf8(site::resolveAddress(href, site.indexPageAddress)), false);
 }
 
 const char* sourceWord(ListingSource source)

@@ -18,6 +18,8 @@ std::string displayText(const Text& text);
 /// terminal an escape sequence. Line breaks and TABs stay where `keepLayout` (an article's own lines).
 std::string printable(const std::string& text, bool keepLayout);
 void printLine(const platform::Json& json, std::FILE* out);
+/// An entry's link as the address it was downloaded from, made safe for the terminal.
+std::string shownAddress(const SiteAccessor& site, const Text& href);
 const char* sourceWord(ListingSource source);
 
 /// Prints `result` as text or, with --json, as JSON; then the exit code `code`, or the output error when the output

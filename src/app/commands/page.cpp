@@ -3,7 +3,6 @@
 #include "app/commands/output.h"
 
 #include "platform/threads.h"
-#include "site/address.h"
 
 #include <algorithm>
 
@@ -34,9 +33,7 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
         case ArticleState::Failed:
             shown = EntryState::Failed;
             if (!report.detail.empty())
-                std::fprintf(err, "varnholt: %s: %s\n",
-                             printable(utf8(site::resolveAddress(result.entries[index].entry.href,
-                                                                 site.indexPageAddress)), false).c_str(),
+                std::fprintf(err, "varnholt: %s: %s\n", shownAddress(site, result.entries[index].entry.href).c_str(),
                              report.detail.c_str());
             break;
         case ArticleState::NotAFile:

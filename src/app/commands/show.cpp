@@ -3,7 +3,6 @@
 #include "app/commands/output.h"
 
 #include "articles/article_worker.h"
-#include "site/address.h"
 
 namespace commands {
 namespace {
@@ -36,9 +35,7 @@ ShowResult show(const SiteAccessor& site, int page, int number, std::FILE* err)
     if (result.shown)
         result.content = outcome.content;
     if (!outcome.problem.empty())
-        std::fprintf(err, "varnholt: %s: %s\n",
-                     printable(utf8(site::resolveAddress(catalog.entryCopy(number).href, site.indexPageAddress)), false)
-                         .c_str(),
+        std::fprintf(err, "varnholt: %s: %s\n", shownAddress(site, catalog.entryCopy(number).href).c_str(),
                      outcome.problem.c_str());
     if (outcome.kind == articles::ArticleOutcome::Kind::NotAFile)
         std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", outcome.path.c_str());
