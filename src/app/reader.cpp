@@ -2,6 +2,7 @@
 #include "app/reader.h"
 
 #include "app/messages.h"
+#include "articles/article_file.h"
 #include "articles/article_worker.h"
 #include "platform/file_system.h"
 #include "site/site_texts.h"
@@ -119,11 +120,12 @@ void loadChosenPage(Reader& reader, int page)
     reader.state->listedGeneration = reader.catalog.replaceAll(std::move(load.entries));
     reader.window.clearItems(Control::ArticleList);
     reader.window.clearItems(Control::EntryList);
+    const platform::FolderLookup stored(site.categoryFolder());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
         reader.window.addItem(Control::ArticleList, entries[i].title, number);
         reader.window.addItem(Control::EntryList, std::to_string(number), number);
-        if (platform::fileKind(site.articleFilePath(entries[i].title)) == platform::FileKind::Regular)
+        if (articles::findArticleFile(stored, entries[i].title).state == articles::ArticleFile::State::Stored)
             reader.window.setItemChecked(Control::ArticleList, number - 1, true);
     }
     runPageWorker(reader, load.source == ListingSource::Stored);

@@ -31,22 +31,28 @@ std::string_view fullWidth(char c)
 }
 
 // "~" and eight hex digits of the 64-bit FNV-1a hash of the title's bytes: a title the rule had to change keeps a
-// name of its own, which no other title, changed the same way, can share.
-std::string hashSuffix(const Text& title)
+// name of its own, which no other title, changed the same way, is likely to share. A later attempt, made when that
+// name holds another title's article, takes all sixteen digits, and then a counter.
+std::string hashSuffix(const Text& title, int attempt)
 {
     const std::uint64_t hash = text::fnv1a(title);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "~%08x", static_cast<unsigned>(hash ^ (hash >> 32)));
+    char suffix[32];
+    if (attempt == 0)
+        std::snprintf(suffix, sizeof suffix, "~%08x", static_cast<unsigned>(hash ^ (hash >> 32)));
+    else if (attempt == 1)
+        std::snprintf(suffix, sizeof suffix, "~%016llx", static_cast<unsigned long long>(hash));
+    else
+        std::snprintf(suffix, sizeof suffix, "~%016llx-%d", static_cast<unsigned long long>(hash), attempt);
     return suffix;
 }
 
 } // namespace
 
-std::string articleFileName(const Text& title)
+std::string articleFileName(const Text& title, int attempt)
 {
     const std::string decoded = platform::gbk::toUtf8(title);
     // Bytes that are not GBK decode to U+FFFD: the name no longer tells the title.
-    bool changed = platform::gbk::fromUtf8(decoded) != title;
+    bool changed = attempt > 0 || platform::gbk::fromUtf8(decoded) != title;
     std::string name;
     name.reserve(decoded.size() + Extension.size());
     for (const char c : decoded) {
@@ -70,10 +76,10 @@ std::string articleFileName(const Text& title)
         name = "＿" + name;
         changed = true;
     }
-    const std::size_t suffixBytes = hashSuffix(title).size();
+    const std::string suffix = hashSuffix(title, attempt);
     changed = changed || name.size() + Extension.size() > MaxNameBytes;
     // Shorten at a character boundary until the name with its suffix and extension fits.
-    const std::size_t room = MaxNameBytes - Extension.size() - (changed ? suffixBytes : 0);
+    const std::size_t room = MaxNameBytes - Extension.size() - (changed ? suffix.size() : 0);
     if (name.size() > room) {
         std::size_t kept = 0;
         while (kept < name.size()) {
@@ -86,9 +92,37 @@ std::string articleFileName(const Text& title)
         name.resize(kept);
     }
     if (changed)
-        name += hashSuffix(title);
+        name += suffix;
     name += Extension;
     return name;
+}
+
+bool isFileOf(std::string_view fileStart, const Text& title)
+{
+    if (!fileStart.starts_with(title))
+        return false;
+    const std::string_view rest = fileStart.substr(title.size());
+    return rest.empty() || rest.starts_with("\r\n");
+}
+
+ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& title)
+{
+    for (int attempt = 0; attempt < ArticleNameAttempts; ++attempt) {
+        std::string name = articleFileName(title, attempt);
+        switch (folder.kindOf(name)) {
+        case platform::FileKind::Missing:
+            return {ArticleFile::State::Free, std::move(name)};
+        case platform::FileKind::Other:
+            // Neither read nor replaced, and not passed over either: what stands there may be the user's.
+            return {ArticleFile::State::NotAFile, std::move(name)};
+        case platform::FileKind::Regular:
+            // The file says whose it is: its first line is its title. Another title's file is passed over.
+            if (const auto start = folder.readStart(name, title.size() + 2); start && isFileOf(*start, title))
+                return {ArticleFile::State::Stored, std::move(name)};
+            break;
+        }
+    }
+    return {ArticleFile::State::NoName, {}};
 }
 
 Text composeArticleFile(const CatalogEntry& entry)

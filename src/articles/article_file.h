@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalog/catalog.h"
+#include "platform/file_system.h"
 #include "platform/text.h"
 
 #include <string>
@@ -15,7 +16,29 @@ namespace articles {
 /// one that needed any of it (or held bytes that are not GBK) gets "~" and eight hex digits of a hash of its bytes
 /// before ".txt", so that two different titles never meet in one file. The result never holds a path separator,
 /// so the file always lies in the category folder.
-std::string articleFileName(const Text& title);
+/// A later `attempt` gives the names tried when the first holds another title's article: the title with sixteen
+/// hex digits of its hash, then those with "-2", "-3"...
+std::string articleFileName(const Text& title, int attempt = 0);
+
+/// Whether an article file starting with `fileStart` is `title`'s: its first line is the title.
+bool isFileOf(std::string_view fileStart, const Text& title);
+
+/// How many names a title may take, in articleFileName's order, before it has none left.
+constexpr int ArticleNameAttempts = 16;
+
+/// Where `title`'s article is, or goes, in the category folder held by `folder`: the first of its names that is
+/// missing or holds its own article. A name holding another title's article is passed over.
+struct ArticleFile {
+    enum class State {
+        Stored,   ///< `name` holds this title's article
+        Free,     ///< nothing is at `name`: the article goes there
+        NotAFile, ///< something other than a regular file is at `name`; it is neither read nor replaced
+        NoName,   ///< every name the title may take holds another title's article
+    };
+    State state;
+    std::string name; ///< empty for NoName
+};
+ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& title);
 
 /// The parts of an article file's text: title, date, author, body and disclaimer joined by CR LF. A file with fewer
 /// lines leaves the later parts empty; the body keeps its own line breaks.

@@ -1,6 +1,7 @@
 // The article worker.
 #include "articles/article_worker.h"
 
+#include "articles/article_file.h"
 #include "platform/file_system.h"
 #include "platform/gbk_codec.h"
 
@@ -27,14 +28,14 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
         outcome.kind = ArticleOutcome::Kind::NoTitle;
         return outcome;
     }
-    const platform::Path path = site.articleFilePath(working.title);
+    const ArticleFile file = findArticleFile(platform::FolderLookup(site.categoryFolder()), working.title);
+    const platform::Path path = file.name.empty() ? platform::Path() : platform::joinPath(site.categoryFolder(), file.name);
     outcome.path = path;
-    const platform::FileKind kind = platform::fileKind(path);
-    if (kind == platform::FileKind::Other) {
+    if (file.state == ArticleFile::State::NotAFile) {
         outcome.kind = ArticleOutcome::Kind::NotAFile;
         return outcome;
     }
-    if (kind == platform::FileKind::Regular) {
+    if (file.state == ArticleFile::State::Stored) {
         outcome.content = platform::readRegularFile(path, MaxArticleFileBytes).value_or(ByteSet());
         outcome.stored = true;
     } else {
@@ -50,7 +51,9 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
             outcome.content = working.fileText;
             outcome.downloaded = true;
             // Shown even when the write fails; the next selection then downloads it again.
-            const platform::Status written = platform::writeWholeFile(path, outcome.content);
+            const platform::Status written = path.empty()
+                ? platform::Status(platform::Failure{"every file name it may take holds another article"})
+                : platform::writeWholeFile(path, outcome.content);
             outcome.stored = written.ok();
             outcome.writeError = written.error();
         }

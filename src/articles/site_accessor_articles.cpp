@@ -11,7 +11,8 @@
 
 platform::Path SiteAccessor::articleFilePath(const Text& title) const
 {
-    return platform::joinPath(categoryPath, articles::articleFileName(title));
+    const articles::ArticleFile file = articles::findArticleFile(platform::FolderLookup(categoryPath), title);
+    return file.name.empty() ? platform::Path() : platform::joinPath(categoryPath, file.name);
 }
 
 Text SiteAccessor::fetchArticleText(const Text& address, CatalogEntry* entry) const
@@ -63,17 +64,22 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
         if (!catalog.copyEntry(number, working, &generation) || (page && generation != *page))
             break; // the catalog was rebuilt meanwhile
         page = generation;
-        const std::string name = articles::articleFileName(working.title);
-        ArticleReport report{number, ArticleState::Stored, platform::joinPath(categoryPath, name), {}};
+        const articles::ArticleFile file = articles::findArticleFile(stored, working.title);
+        ArticleReport report{number, ArticleState::Stored, platform::joinPath(categoryPath, file.name), {}};
         const auto tell = [&](ArticleState state) {
             report.state = state;
             if (observer)
                 observer(report);
         };
-        // Only a regular file is a stored article. Anything else there is neither read nor replaced.
-        if (const platform::FileKind kind = stored.kindOf(name); kind != platform::FileKind::Missing) {
-            loaded += kind == platform::FileKind::Regular;
-            tell(kind == platform::FileKind::Regular ? ArticleState::Stored : ArticleState::NotAFile);
+        // Only a regular file holding this title's article is a stored article. Anything else there is neither read
+        // nor replaced.
+        if (file.state != articles::ArticleFile::State::Free) {
+            loaded += file.state == articles::ArticleFile::State::Stored;
+            if (file.state == articles::ArticleFile::State::NoName)
+                report.detail = "every file name it may take holds another article";
+            tell(file.state == articles::ArticleFile::State::Stored ? ArticleState::Stored
+                 : file.state == articles::ArticleFile::State::NotAFile ? ArticleState::NotAFile
+                                                                         : ArticleState::Failed);
             continue;
         }
         if (const ArticleFetch fetched = fetchArticleInto(working.href, working); fetched != ArticleFetch::Obtained) {

@@ -169,6 +169,7 @@ ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
     const SavedListings listings = readSavedListings(site);
     // The stored articles of the chosen pages, in listing order, each once.
     std::set<std::string> taken;
+    const platform::FolderLookup stored(site.categoryFolder());
     std::vector<ChosenArticle> chosen;
     std::vector<Text> fileTexts;
     for (const auto& [page, entries] : listings) {
@@ -176,16 +177,17 @@ ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
             continue;
         ++result.pages;
         for (const CatalogEntry& entry : entries) {
-            const std::string name = articles::articleFileName(entry.title);
-            if (!taken.insert(name).second)
+            if (!taken.insert(entry.title).second)
                 continue;
-            const platform::Path path = site.articleFilePath(entry.title);
-            const auto bytes = platform::readRegularFile(path, articles::MaxArticleFileBytes);
+            const articles::ArticleFile file = articles::findArticleFile(stored, entry.title);
+            const auto bytes = file.state == articles::ArticleFile::State::Stored
+                ? stored.readRegular(file.name, articles::MaxArticleFileBytes)
+                : platform::Result<ByteSet>(platform::Failure{"not stored"});
             if (!bytes) {
                 result.leftOut.push_back({entry.title, page});
                 continue;
             }
-            chosen.push_back({name, articles::parseArticleFile(*bytes)});
+            chosen.push_back({file.name, articles::parseArticleFile(*bytes)});
             fileTexts.push_back(*bytes);
         }
     }

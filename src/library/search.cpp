@@ -175,7 +175,7 @@ SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string
     });
     const ListedPages listed = readListedPages(site, snapshot);
     for (SearchHit& hit : result.hits)
-        hit.page = listed.pageOf(hit.fileName);
+        hit.page = listed.pageOf(hit.title);
     snapshot.save();
     // The file name last, so that equal hits come in the same order on every run.
     std::sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {

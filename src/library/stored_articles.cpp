@@ -79,32 +79,32 @@ platform::Path searchSnapshotPath(const SiteAccessor& site)
     return platform::joinPath(site.rootFolder(), ".varnholt-search-snapshot");
 }
 
-int ListedPages::pageOf(std::string_view fileName) const
+int ListedPages::pageOf(std::string_view title) const
 {
-    const auto found = pages.find(fileName);
+    const auto found = pages.find(title);
     return found == pages.end() ? 0 : found->second;
 }
 
 ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot)
 {
     const std::vector<std::string> names = snapshot.filesIn(site.listingFolder(), "folder/listing", isListingFile);
-    // What the search needs of a listing page: the file names of its entries, a line each.
+    // What the search needs of a listing page: the titles of its entries, a line each (a title holds no line break).
     const auto listed =
         readListingPages(site, names, [&](const platform::FolderLookup& folder, const std::string& name) {
             const auto derive = [](const ByteSet& page) {
-                std::string fileNames;
+                std::string titles;
                 for (const CatalogEntry& entry : entriesOf(page))
-                    fileNames += articles::articleFileName(entry.title) + "\n";
-                return fileNames;
+                    titles += entry.title + "\n";
+                return titles;
             };
-            return snapshot.read(folder, name, "listing/" + name, articles::MaxArticleFileBytes, derive)
+            return snapshot.read(folder, name, "titles/" + name, articles::MaxArticleFileBytes, derive)
                 .value_or(std::string_view());
         });
     ListedPages pages;
-    // The map is ordered: the first page that lists a file names it.
-    for (const auto& [page, fileNames] : listed)
-        for (std::size_t at = 0, end; (end = fileNames.find('\n', at)) != std::string_view::npos; at = end + 1)
-            pages.pages.emplace(fileNames.substr(at, end - at), page);
+    // The map is ordered: the first page that lists a title names it.
+    for (const auto& [page, titles] : listed)
+        for (std::size_t at = 0, end; (end = titles.find('\n', at)) != std::string_view::npos; at = end + 1)
+            pages.pages.emplace(titles.substr(at, end - at), page);
     return pages;
 }
 

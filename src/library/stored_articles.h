@@ -28,11 +28,12 @@ SavedListings readSavedListings(const SiteAccessor& site);
 /// Where the search keeps its snapshot of the store.
 platform::Path searchSnapshotPath(const SiteAccessor& site);
 
-/// The first saved listing page that lists each article file.
+/// The first saved listing page that lists each title.
 class ListedPages {
 public:
-    /// The page for the article file `fileName`; 0 when no saved page lists it.
-    int pageOf(std::string_view fileName) const;
+    /// The page of the article titled `title`; 0 when no saved page lists it. An article file tells its title in its
+    /// first line, whatever its name.
+    int pageOf(std::string_view title) const;
 
 private:
     friend ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);

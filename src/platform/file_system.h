@@ -64,6 +64,9 @@ public:
     /// The regular file `name` in the folder, as readRegularFile reads it; `stamp`, when given, receives the stamp
     /// of the content read.
     Result<ByteSet> readRegular(const std::string& name, std::size_t limit, FileStamp* stamp = nullptr) const;
+    /// The first `count` bytes (fewer when the file is shorter) of the regular file `name` in the folder, opened as
+    /// readRegular opens it.
+    Result<ByteSet> readStart(const std::string& name, std::size_t count) const;
     /// The stamp of the regular file `name` in the folder (reached without a link); nothing for anything else.
     std::optional<FileStamp> stampOf(const std::string& name) const;
 

@@ -4,6 +4,7 @@
 
 #include "platform/file_system_detail.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -71,9 +72,10 @@ std::optional<FileStamp> regularStampAt(int folder, const char* path)
     return stampFrom(status);
 }
 
-// Reads the regular file `path` relative to the open folder `folder`, as readRegularFile does.
+// Reads the regular file `path` relative to the open folder `folder`, as readRegularFile does; with `cut`, a larger
+// file gives its first `limit` bytes instead of a failure.
 Result<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit, FileStamp* stamp = nullptr,
-                              bool followLinks = false)
+                              bool followLinks = false, bool cut = false)
 {
     // O_NOFOLLOW: no link is followed; O_NONBLOCK: nor does a FIFO make the open wait. fstat then rules out anything
     // but a regular file.
@@ -86,12 +88,12 @@ Result<ByteSet> readRegularAt(int folder, const char* path, std::size_t limit, F
         ::close(descriptor);
         return failure;
     }
-    if (!S_ISREG(status.st_mode) || static_cast<std::size_t>(status.st_size) > limit) {
+    if (!S_ISREG(status.st_mode) || (!cut && static_cast<std::size_t>(status.st_size) > limit)) {
         ::close(descriptor);
         return Failure{S_ISREG(status.st_mode) ? "larger than " + std::to_string(limit) + " bytes"
                                                : "not a regular file"};
     }
-    ByteSet bytes(static_cast<std::size_t>(status.st_size), '\0');
+    ByteSet bytes(std::min(static_cast<std::size_t>(status.st_size), limit), '\0');
     std::size_t done = 0;
     bool ok = true;
     while (ok && done < bytes.size()) {
@@ -200,6 +202,13 @@ Result<ByteSet> FolderLookup::readRegular(const std::string& name, std::size_t l
     if (descriptor >= 0)
         return readRegularAt(descriptor, name.c_str(), limit, stamp);
     return readRegularAt(AT_FDCWD, joinPath(folder, name).c_str(), limit, stamp);
+}
+
+Result<ByteSet> FolderLookup::readStart(const std::string& name, std::size_t count) const
+{
+    if (descriptor >= 0)
+        return readRegularAt(descriptor, name.c_str(), count, nullptr, false, true);
+    return readRegularAt(AT_FDCWD, joinPath(folder, name).c_str(), count, nullptr, false, true);
 }
 
 std::optional<FileStamp> FolderLookup::stampOf(const std::string& name) const

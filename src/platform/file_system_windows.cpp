@@ -6,7 +6,9 @@
 #include "platform/file_system_detail.h"
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <iterator>
 
 #include <windows.h>
@@ -145,6 +147,23 @@ Result<ByteSet> FolderLookup::readRegular(const std::string& name, std::size_t l
         *stamp = *found;
     }
     return readRegularFile(joinPath(folder, name), limit);
+}
+
+Result<ByteSet> FolderLookup::readStart(const std::string& name, std::size_t count) const
+{
+    const Path path = joinPath(folder, name);
+    if (fileKind(path) != FileKind::Regular)
+        return Failure{"not a regular file"};
+    std::FILE* file = detail::openForReading(path);
+    if (!file)
+        return Failure{detail::describeError(std::error_code(errno, std::generic_category()))};
+    ByteSet bytes(count, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return Failure{"read error"};
+    return bytes;
 }
 
 std::optional<FileStamp> FolderLookup::stampOf(const std::string& name) const

@@ -237,7 +237,7 @@ TEST_F(Command, PageTellsWhatBecameOfEachEntry)
 {
     const auto articles = sample.site.articlesOfPage(3);
     const SiteAccessor site(sample.environment());
-    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(articles[0].title), "kept"));
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(articles[0].title), articles[0].title + "\r\nkept"));
     sample.server.setStatus(articles[1].path, 404);
     const Output output = run({"page", "3"});
     EXPECT_EQ(output.code, 4);

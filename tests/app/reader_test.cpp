@@ -257,7 +257,7 @@ TEST_F(ReaderWindow, CheckMarksShowExactlyTheStoredArticles)
     const auto articles = sample.site.articlesOfPage(2);
     const SiteAccessor site(sample.environment());
     // One stored before, two that fail.
-    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(articles[5].title), "stored before"));
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(articles[5].title), articles[5].title + "\r\nstored"));
     sample.server.setStatus(articles[1].path, 404);
     sample.server.setStatus(articles[7].path, 500);
     choosePage(2);

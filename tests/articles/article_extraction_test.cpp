@@ -3,6 +3,7 @@
 
 #include "articles/article_file.h"
 #include "articles/article_text.h"
+#include "articles/article_worker.h"
 #include "matching/pattern_matcher.h"
 #include "platform/gbk_codec.h"
 #include "site/listing.h"
@@ -16,6 +17,8 @@
 #include <cctype>
 #include <filesystem>
 #include <random>
+#include <set>
+#include <unordered_map>
 
 using testing_support::gbk;
 using testing_support::SampleServer;
@@ -231,17 +234,73 @@ TEST(LoadPageArticles, SharedTitlesEmptyFilesAndFailures)
                         {"same", "", "2024-1-1", "", "", "/2.html", ""},
                         {"missing", "", "2024-1-1", "", "", "/fault/404", ""},
                         {"stored-empty", "", "2024-1-1", "", "", "/1.html", ""}});
-    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath("stored-empty"), ""));
+    // An empty file at the title's name says nothing of whose it is: it is left alone, and the article is stored
+    // under a name of its own.
+    const platform::Path empty = platform::joinPath(site.categoryFolder(), "stored-empty.txt");
+    ASSERT_TRUE(platform::writeWholeFile(empty, ""));
     EXPECT_EQ(site.loadPageArticles(catalog), 3);
-    EXPECT_EQ(server.requestCount("/1.html"), 1);
+    EXPECT_EQ(server.requestCount("/1.html"), 2);
     EXPECT_EQ(server.requestCount("/2.html"), 0);
-    EXPECT_EQ(platform::readWholeFile(site.articleFilePath("stored-empty")).value(), "");
+    EXPECT_EQ(platform::readWholeFile(empty).value(), "");
+    EXPECT_TRUE(platform::readWholeFile(site.articleFilePath("stored-empty")).value().starts_with("stored-empty\r\n"));
     EXPECT_FALSE(platform::exists(site.articleFilePath("missing")));
     EXPECT_EQ(catalog.entryCopy(3).body, "");
 
-    Catalog empty;
-    empty.clear();
-    EXPECT_EQ(site.loadPageArticles(empty), -1);
+    Catalog none;
+    none.clear();
+    EXPECT_EQ(site.loadPageArticles(none), -1);
+}
+
+// Titles that meet in one file name: two long titles whose shortened names and eight-digit hashes agree (found here
+// by trying tails), and a title that spells out another's changed name. Each article gets a file of its own, says
+// whose it is in its first line, and is shown as itself; a second load finds all of them stored.
+TEST(LoadPageArticles, TitlesThatMeetInOneNameEachKeepTheirOwnArticle)
+{
+    std::string prefix;
+    for (int i = 0; i < 150; ++i)
+        prefix += gbk("豬");
+    std::unordered_map<std::string, Text> byName;
+    Text first, second;
+    for (int tail = 0; second.empty() && tail < 4'000'000; ++tail) {
+        const Text title = prefix + std::to_string(tail);
+        const auto [at, inserted] = byName.emplace(articles::articleFileName(title), title);
+        if (!inserted)
+            first = at->second, second = title;
+    }
+    ASSERT_FALSE(second.empty());
+    const Text slashed = "a/b";
+    const std::string slashedName = articles::articleFileName(slashed);
+    const Text spelled = platform::gbk::fromUtf8(slashedName.substr(0, slashedName.size() - 4));
+    ASSERT_EQ(articles::articleFileName(spelled), slashedName);
+
+    testing_support::FaultServer server;
+    ScratchFolder store;
+    const SiteAccessor site({testing_support::quickDownload, store.path(), server.baseAddress()});
+    const std::vector<Text> titles{first, second, slashed, spelled};
+    std::vector<CatalogEntry> entries;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        const std::string path = "/" + std::to_string(i) + ".html";
+        server.setPage(path, gbk("【导读】x...第" + std::to_string(i) + "篇正文"));
+        entries.push_back({titles[i], "", "2024-1-1", "", "", path, ""});
+    }
+    Catalog catalog;
+    catalog.replaceAll(entries);
+    EXPECT_EQ(site.loadPageArticles(catalog), 4);
+    std::set<platform::Path> paths;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        const articles::ArticleOutcome outcome = articles::obtainArticle(site, catalog, static_cast<int>(i) + 1, {});
+        EXPECT_TRUE(outcome.stored && !outcome.downloaded) << i;
+        EXPECT_TRUE(outcome.content.starts_with(titles[i] + "\r\n")) << i;
+        EXPECT_NE(outcome.content.find(gbk("第" + std::to_string(i) + "篇")), std::string::npos) << i;
+        paths.insert(outcome.path);
+    }
+    EXPECT_EQ(paths.size(), 4u);
+    // Stored under today's names, or under names of their own: none is downloaded again.
+    Catalog again;
+    again.replaceAll(entries);
+    EXPECT_EQ(site.loadPageArticles(again), 4);
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        EXPECT_EQ(server.requestCount("/" + std::to_string(i) + ".html"), 1) << i;
 }
 
 TEST(LoadPageArticles, FailedWriteIsNotCounted)

@@ -68,10 +68,11 @@ TEST(ArticleWorker, EmptyTitleTakesTheArticleListItem)
     const SiteAccessor site(sample.environment());
     catalog.replaceAll({{"", "", "2024-1-1", "", "", "", ""}, {"", "", "2024-1-1", "", "", "", ""}});
     window.addItem(Control::ArticleList, gbk("列表標題"), 1);
-    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(gbk("列表標題")), gbk("已存")));
+    const Text stored = gbk("列表標題\r\n已存");
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(gbk("列表標題")), stored));
     window.clearLog();
     EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 1), 1);
-    EXPECT_EQ(window.text(), gbk("已存"));
+    EXPECT_EQ(window.text(), stored);
     // Position 2 has no list item: no title.
     EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 2), 0);
     EXPECT_EQ(window.log().back(), FailureLine);
@@ -86,7 +87,8 @@ TEST(ArticleWorker, NoAddressFailedDownloadAndEmptyFile)
     catalog.replaceAll({{"no-address", "", "", "", "", "", ""},
                         {"gone", "", "", "", "", "/fault/404", ""},
                         {"empty-file", "", "", "", "", "/fault/404", ""}});
-    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath("empty-file"), ""));
+    const platform::Path empty = platform::joinPath(site.categoryFolder(), "empty-file.txt");
+    ASSERT_TRUE(platform::writeWholeFile(empty, ""));
 
     EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 1), 0);
     EXPECT_EQ(window.log().back(), FailureLine);
@@ -99,7 +101,8 @@ TEST(ArticleWorker, NoAddressFailedDownloadAndEmptyFile)
     window.replaceText("before");
     EXPECT_EQ(articles::runArticleWorker(window, catalog, sample.environment(), 3), 0);
     EXPECT_EQ(window.text(), "");
-    EXPECT_TRUE(platform::exists(site.articleFilePath("empty-file")));
+    // The empty file is no one's article: not shown, not replaced.
+    EXPECT_EQ(platform::readWholeFile(empty).value_or("missing"), "");
 }
 
 TEST(ArticleWorker, TwoWorkersForTheSameEntryLeaveOneCompleteFile)
