@@ -66,7 +66,7 @@ for count in (1000, 10000, 30000):
     size = sum(os.path.getsize(os.path.join(d, f)) for d, _, files in os.walk(root) for f in files
                if not f.startswith("."))
     search = [varnholt, "search", "难产", "--store", root, "--site", SITE]
-    snapshot = os.path.join(root, "Marrowfen", ".varnholt-search-snapshot")
+    snapshot = os.path.join(root, "Marrowfen", ".varnholt-search-cache")
     result["first_search_%d_ms" % count] = timed(search, 5, lambda: os.path.exists(snapshot) and os.remove(snapshot))
     result["search_%d_ms" % count] = timed(search, 9)
     result["store_%d_mb" % count] = size / 1e6

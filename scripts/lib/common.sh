@@ -22,7 +22,7 @@ ensure_packages() {
 build_packages=(cmake ninja-build g++ pkg-config ca-certificates
                 qt6-base-dev libqt6gui6 libgl-dev fonts-arphic-ukai
                 libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
-                libgtest-dev nlohmann-json3-dev libcli11-dev
+                libgtest-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev
                 libopencc-dev libopencc-data libzip-dev libqt6svg6 help2man)
 
 # configure_and_build DIR BUILD_TYPE [cmake options...]

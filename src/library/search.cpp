@@ -154,7 +154,9 @@ SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string
         patterns.push_back(*pattern);
     }
     std::mutex foundLock;
-    StoreSnapshot snapshot(searchSnapshotPath(site));
+    // The snapshot file of earlier versions, in a format of their own, is no use now.
+    platform::removeRegularFile(platform::joinPath(site.rootFolder(), ".varnholt-search-snapshot"));
+    StoreSnapshot snapshot(searchSnapshotPath(site), std::chrono::system_clock::now(), snapshotFolders(site));
     forEachStoredArticle(site, snapshot, [&](StoredArticle& article) {
         matching::PatternMatcher matcher;
         const std::string_view text = article.text;

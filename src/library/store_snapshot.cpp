@@ -2,74 +2,42 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace library {
 namespace {
-
-// The first line names the format; the number after it tells this machine's byte order. Then the size of the index,
-// the index (a record head and the key of each file) and the contents. The index comes first and in one piece, so
-// that loading it touches a few pages, not one per file. A change in the layout, or in what is kept for a file,
-// takes a new version.
-constexpr std::string_view Header = "varnholt store snapshot 3\n";
-constexpr std::uint32_t ByteOrder = 0x01020304;
 
 // A file changed this close to the start of the run may change again within the same step of the file system's
 // clock without a new stamp: it is read again next time rather than kept.
 constexpr auto Settling = std::chrono::seconds(3);
 
-struct RecordHead {
-    std::uint64_t keyLength;
-    std::uint64_t contentOffset; // from the start of the contents
-    std::uint64_t contentLength;
-    platform::FileStamp stamp;
-};
+// A snapshot keeps about the bytes of the files it copies. One of up to this size is read without asking the store's
+// size; a larger one only when it is at most twice the store's files and this much more.
+constexpr std::uint64_t UncheckedBytes = 64ull << 20;
 
-template <typename Value>
-bool take(std::string_view& bytes, Value& value)
+std::uint64_t bytesIn(const std::vector<platform::Path>& folders)
 {
-    if (bytes.size() < sizeof value)
-        return false;
-    std::memcpy(&value, bytes.data(), sizeof value);
-    bytes.remove_prefix(sizeof value);
-    return true;
-}
-
-template <typename Value>
-void put(std::string& bytes, const Value& value)
-{
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    std::uint64_t total = 0;
+    for (const platform::Path& folder : folders)
+        total += platform::regularFileBytes(folder);
+    return total;
 }
 
 } // namespace
 
-StoreSnapshot::StoreSnapshot(platform::Path path, std::chrono::system_clock::time_point now)
-    : file(std::move(path)), loaded(file), started(now)
+StoreSnapshot::StoreSnapshot(platform::Path path, std::chrono::system_clock::time_point now,
+                             std::vector<platform::Path> folders)
+    : file(std::move(path)), started(now)
 {
-    std::string_view bytes = loaded.bytes();
-    std::uint32_t order = 0;
-    if (!bytes.starts_with(Header))
-        return;
-    bytes.remove_prefix(Header.size());
-    if (!take(bytes, order) || order != ByteOrder)
-        return;
-    std::uint64_t indexSize = 0;
-    if (!take(bytes, indexSize) || indexSize > bytes.size())
-        return;
-    std::string_view index = bytes.substr(0, indexSize);
-    const std::string_view contents = bytes.substr(indexSize);
-    std::unordered_map<std::string_view, Kept> entries;
-    while (!index.empty()) {
-        RecordHead head{};
-        if (!take(index, head) || head.keyLength > index.size() || head.contentOffset > contents.size() ||
-            head.contentLength > contents.size() - head.contentOffset)
-            return; // cut short or damaged: none of it is used
-        Kept& entry = entries[index.substr(0, head.keyLength)];
-        entry.stamp = head.stamp;
-        entry.content = contents.substr(head.contentOffset, head.contentLength);
-        index.remove_prefix(head.keyLength);
+    platform::LoadedRecords records = platform::loadRecords(file, [&](std::uint64_t bytes) {
+        return bytes <= UncheckedBytes || bytes <= 2 * bytesIn(folders) + UncheckedBytes;
+    });
+    usable = records.state != platform::LoadedRecords::State::NotAFile;
+    loaded = std::move(records.records);
+    for (const platform::StoredRecord& record : loaded) {
+        Kept& entry = kept[record.key];
+        entry.stamp = record.stamp;
+        entry.content = record.content;
     }
-    kept.swap(entries);
 }
 
 std::optional<std::string_view>
@@ -138,46 +106,21 @@ void StoreSnapshot::save()
 {
     const std::lock_guard guard(lock);
     const auto used = [](const auto& entry) { return entry.second.used.load(std::memory_order_relaxed); };
-    if (made.empty() && std::all_of(kept.begin(), kept.end(), used))
+    if (!usable || (made.empty() && std::all_of(kept.begin(), kept.end(), used)))
         return;
+    // What this run did not ask for, or found changed, goes; what it read anew comes in. The rest stays as it is.
+    std::vector<std::string_view> removed;
+    for (const auto& entry : kept)
+        if (!used(entry))
+            removed.push_back(entry.first);
     const auto settled =
         std::chrono::duration_cast<std::chrono::nanoseconds>((started - Settling).time_since_epoch()).count();
-    struct Record {
-        std::string_view key;
-        const platform::FileStamp* stamp;
-        std::string_view content;
-    };
-    std::vector<Record> records;
-    records.reserve(kept.size() + made.size());
+    std::vector<platform::RecordView> written;
     // The change time, not the write time: a program can set the write time to any date, even one to come.
-    const auto keep = [&](std::string_view key, const platform::FileStamp& stamp, std::string_view content) {
-        if (stamp.changed < settled)
-            records.push_back({key, &stamp, content});
-    };
-    for (const auto& entry : kept)
-        if (used(entry))
-            keep(entry.first, entry.second.stamp, entry.second.content);
     for (const auto& [key, entry] : made)
-        keep(key, entry.stamp, entry.content);
-    // In the order of the keys, as the names of a folder are listed: the next run looks them up in that order, from
-    // one end of the index to the other.
-    std::sort(records.begin(), records.end(), [](const Record& a, const Record& b) { return a.key < b.key; });
-    std::string index;
-    std::uint64_t contentSize = 0;
-    for (const Record& record : records) {
-        put(index, RecordHead{record.key.size(), contentSize, record.content.size(), *record.stamp});
-        index += record.key;
-        contentSize += record.content.size();
-    }
-    std::string bytes;
-    bytes.reserve(Header.size() + sizeof ByteOrder + sizeof contentSize + index.size() + contentSize);
-    bytes += Header;
-    put(bytes, ByteOrder);
-    put(bytes, static_cast<std::uint64_t>(index.size()));
-    bytes += index;
-    for (const Record& record : records)
-        bytes += record.content;
-    platform::writeWholeFile(file, bytes);
+        if (entry.stamp.changed < settled)
+            written.push_back({key, entry.stamp, entry.content});
+    platform::updateRecords(file, removed, written);
 }
 
 } // namespace library

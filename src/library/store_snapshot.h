@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/record_file.h"
 
 #include <atomic>
 #include <chrono>
@@ -16,15 +17,18 @@
 namespace library {
 
 /// A search reads thousands of small files, and opening each costs more than searching it. The snapshot keeps, per
-/// file, its stamp and what was made of it (the article's bytes; a listing page's file names), so that a later run
-/// only looks at each file's stamp and reads again just the files that changed. It is a copy and nothing more: a
-/// snapshot that is missing, unreadable or of another version is ignored, and one that cannot be saved is not.
+/// file, its stamp and what was made of it (the article's bytes; a listing page's titles), so that a later run only
+/// looks at each file's stamp and reads again just the files that changed. It is a copy and nothing more: kept in a
+/// record file (see platform/record_file.h), and one that is damaged, foreign, larger than the store it copies or
+/// not a regular file is never trusted; one that cannot be saved is not reported.
 class StoreSnapshot {
 public:
     /// Loads the snapshot kept in `file`, if there is a usable one. `now` is when the run starts: a file changed
-    /// within seconds before it may change again without a new stamp, so it is not kept.
+    /// within seconds before it may change again without a new stamp, so it is not kept. `folders` are the folders
+    /// whose files it keeps: a snapshot much larger than their files together is discarded unread.
     explicit StoreSnapshot(platform::Path file,
-                           std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+                           std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
+                           std::vector<platform::Path> folders = {});
     StoreSnapshot(const StoreSnapshot&) = delete;
     StoreSnapshot& operator=(const StoreSnapshot&) = delete;
 
@@ -63,7 +67,8 @@ private:
     };
 
     platform::Path file;
-    platform::MappedFile loaded;
+    bool usable = true; // false when something other than a regular file stands at `file`
+    std::vector<platform::StoredRecord> loaded;
     std::unordered_map<std::string_view, Kept> kept; // read-only after loading, but for the flags
     std::chrono::system_clock::time_point started;
     std::mutex lock;

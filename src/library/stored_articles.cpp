@@ -76,7 +76,12 @@ SavedListings readSavedListings(const SiteAccessor& site)
 platform::Path searchSnapshotPath(const SiteAccessor& site)
 {
     // Beside the category folder, not in it: writing it must not change the folder it keeps the names of.
-    return platform::joinPath(site.rootFolder(), ".varnholt-search-snapshot");
+    return platform::joinPath(site.rootFolder(), ".varnholt-search-cache");
+}
+
+std::vector<platform::Path> snapshotFolders(const SiteAccessor& site)
+{
+    return {site.categoryFolder(), site.listingFolder()};
 }
 
 int ListedPages::pageOf(std::string_view title) const

@@ -25,8 +25,9 @@ struct StoredArticle {
 using SavedListings = std::map<int, std::vector<CatalogEntry>>;
 SavedListings readSavedListings(const SiteAccessor& site);
 
-/// Where the search keeps its snapshot of the store.
+/// Where the search keeps its snapshot of the store, and the folders whose files it keeps.
 platform::Path searchSnapshotPath(const SiteAccessor& site);
+std::vector<platform::Path> snapshotFolders(const SiteAccessor& site);
 
 /// The first saved listing page that lists each title.
 class ListedPages {

@@ -117,6 +117,28 @@ Status canWriteIn(const Path& folder)
     return {};
 }
 
+std::uint64_t regularFileBytes(const Path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (fs::directory_iterator it(nativePath(folder), error), end; !error && it != end; it.increment(error)) {
+        std::error_code failed;
+        if (it->symlink_status(failed).type() != fs::file_type::regular)
+            continue;
+        const std::uintmax_t size = it->file_size(failed);
+        if (!failed)
+            total += size;
+    }
+    return total;
+}
+
+void removeRegularFile(const Path& path)
+{
+    std::error_code ignored;
+    if (fileKind(path) == FileKind::Regular)
+        fs::remove(nativePath(path), ignored);
+}
+
 void removeStaleTemporaryFiles(const Path& folder)
 {
     std::error_code error;

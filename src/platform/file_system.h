@@ -130,6 +130,13 @@ std::optional<long long> modificationTime(const Path& path);
 /// folder cannot be read.
 std::vector<std::string> regularFilesIn(const Path& folder);
 
+/// The sizes of the regular files directly in `folder` added up (links and folders left out); 0 when the folder
+/// cannot be read.
+std::uint64_t regularFileBytes(const Path& folder);
+
+/// Removes the regular file at `path`, if one is there; anything else there is left alone.
+void removeRegularFile(const Path& path);
+
 /// Joins two path pieces with one separator.
 Path joinPath(const Path& folder, const std::string& name);
 

@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -131,37 +135,57 @@ TEST_F(StoreSnapshot, TheFolderListFollowsNamesAddedAndRemovedAndAnUnchangedRunW
     EXPECT_EQ(changed.names(), (std::vector<std::string>{"b.txt", "c.txt", "d.txt"}));
 }
 
-TEST_F(StoreSnapshot, ADamagedSnapshotIsIgnored)
+// Whatever is wrong with the snapshot, a run gives what the files hold, and the damage is not saved again: flipped
+// bytes anywhere (the records, the database's own pages, its header and mark), a file that is no database, a huge
+// sparse file, and a FIFO, which is neither read nor replaced.
+TEST_F(StoreSnapshot, ADamagedForeignOrOversizedSnapshotIsNeverTrusted)
 {
-    firstRun();
     const std::string path = store.path() + "/snapshot";
-    const ByteSet whole = platform::readWholeFile(path).value();
-    ByteSet huge = whole.substr(0, whole.find('\n') + 1 + 4) + std::string(8, '\xff');
-    std::vector<ByteSet> damaged{"", "garbage", huge, whole.substr(0, whole.size() / 2),
-                                 whole.substr(0, whole.size() - 1)};
-    for (const ByteSet& bytes : damaged) {
-        ASSERT_TRUE(platform::writeWholeFile(path, bytes));
+    const auto runGivesTheFiles = [&](const std::string& what) {
         SearchRun run(store.path());
-        EXPECT_EQ(run.read("a.txt"), "<one>");
-        EXPECT_EQ(run.read("c.txt"), "<six>");
-        EXPECT_EQ(run.derived, 2) << bytes.size();
-    }
-}
+        EXPECT_EQ(run.names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"})) << what;
+        EXPECT_EQ(run.read("a.txt"), "<one>") << what;
+        EXPECT_EQ(run.read("b.txt"), "<two>") << what;
+        EXPECT_EQ(run.read("c.txt"), "<six>") << what;
+        run.snapshot.save();
+        return run.derived;
+    };
+    runGivesTheFiles("first");
+    ASSERT_EQ(runGivesTheFiles("kept"), 0);
+    const ByteSet whole = platform::readWholeFile(path).value();
 
-TEST_F(StoreSnapshot, NamesFromTheSnapshotStayInTheirFolder)
-{
-    SearchRun first(store.path());
-    ASSERT_EQ(first.names().size(), 3u);
-    first.snapshot.save();
-    // A snapshot that names a path, not a name: its folder list must not lead out of the folder.
-    const std::string path = store.path() + "/snapshot";
-    ByteSet bytes = platform::readWholeFile(path).value();
-    const std::size_t list = bytes.find("a.txt\nb.txt\nc.txt\n");
-    ASSERT_NE(list, ByteSet::npos);
-    bytes.replace(list + 12, 5, "/.txt");
-    ASSERT_TRUE(platform::writeWholeFile(path, bytes));
-    SearchRun second(store.path());
-    EXPECT_EQ(second.names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    // Every byte that is not zero (the used part of the pages), and one of the unused ones in eight.
+    std::vector<std::size_t> positions{68, 69, 70, 71}; // the program's mark in the database header
+    for (std::size_t at = 0; at < whole.size(); ++at)
+        if (whole[at] != '\0' || at % 8 == 0)
+            positions.push_back(at);
+    std::mt19937 random(7);
+    std::shuffle(positions.begin() + 4, positions.end(), random);
+    positions.resize(std::min<std::size_t>(positions.size(), 400));
+    for (const std::size_t at : positions) {
+        ByteSet flipped = whole;
+        flipped[at] = static_cast<char>(flipped[at] ^ (1 << (at % 8)));
+        ASSERT_TRUE(platform::writeWholeFile(path, flipped));
+        runGivesTheFiles("flip at " + std::to_string(at));
+        runGivesTheFiles("after the flip at " + std::to_string(at));
+    }
+
+    for (const ByteSet& bytes : {ByteSet(), ByteSet("garbage"), whole.substr(0, whole.size() / 2)}) {
+        ASSERT_TRUE(platform::writeWholeFile(path, bytes));
+        runGivesTheFiles("a file of " + std::to_string(bytes.size()) + " bytes");
+        EXPECT_EQ(runGivesTheFiles("rebuilt"), 0);
+    }
+
+    // Eight gigabytes, a valid snapshot at their start: far larger than the files it copies, so not read at all.
+    ASSERT_TRUE(platform::writeWholeFile(path, whole));
+    fs::resize_file(path, 8ull << 30);
+    EXPECT_EQ(runGivesTheFiles("huge"), 3);
+    EXPECT_LT(fs::file_size(path), 1u << 20);
+
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(runGivesTheFiles("a FIFO"), 3);
+    EXPECT_TRUE(fs::is_fifo(path));
 }
 
 TEST_F(StoreSnapshot, ManyThreadsReadAtOnce)
