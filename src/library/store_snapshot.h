@@ -37,9 +37,18 @@ public:
 
     /// What `derive` makes of the regular file `name` in `folder`, kept under `key`: the kept copy when the file's
     /// stamp is unchanged, else made from the file now. Nothing when the file is not a regular file or cannot be
-    /// read. Callable from several threads at once; the text lives as long as the snapshot.
+    /// read. Callable from several threads at once; the text lives as long as the snapshot. For the few files whose
+    /// texts are needed at once (the listing pages).
     std::optional<std::string_view> read(const platform::FolderLookup& folder, const std::string& name,
                                          const std::string& key, std::size_t limit, const Derive& derive);
+
+    /// Calls `visit` with what `derive` makes of each of the regular files `names` in `folder`, each once, on every
+    /// core at once, in no set order: the kept copy when the file's stamp is unchanged, read in place from the
+    /// snapshot, else made from the file now. The text is valid during the call only. For the thousands of article
+    /// files of a search, kept under their own names.
+    using Visit = std::function<void(const std::string& name, std::string_view content)>;
+    void scanFiles(const platform::FolderLookup& folder, const std::vector<std::string>& names, std::size_t limit,
+                   const Derive& derive, const Visit& visit);
 
     /// The names of the regular files in `folder` that `wanted` accepts, kept under `key`: the kept list when no name
     /// in the folder was added, removed or renamed since the snapshot was saved, else listed now.
@@ -57,9 +66,8 @@ private:
     std::string_view remember(const std::string& key, const platform::FileStamp& stamp, std::string content);
 
     struct Kept {
-        platform::FileStamp stamp;
-        std::string_view content;
-        std::atomic<bool> used{false}; // asked for in this run, with its stamp unchanged
+        const platform::StoredRecord* record = nullptr;
+        std::atomic<bool> used{false}; // asked for in this run, with its stamp unchanged and intact
     };
     struct Made {
         platform::FileStamp stamp;
@@ -68,11 +76,13 @@ private:
 
     platform::Path file;
     bool usable = true; // false when something other than a regular file stands at `file`
-    std::vector<platform::StoredRecord> loaded;
+    platform::LoadedRecords loaded;
+    std::atomic<bool> damaged{false}; // a record failed its checksum: the file is made anew
     std::unordered_map<std::string_view, Kept> kept; // read-only after loading, but for the flags
     std::chrono::system_clock::time_point started;
     std::mutex lock;
     std::unordered_map<std::string, Made> made; // read from the files in this run
+    std::vector<std::string> dropped;           // kept files found changed or gone by `scanFiles`
 };
 
 } // namespace library

@@ -116,22 +116,22 @@ ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot)
 void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
                           const std::function<void(StoredArticle&)>& visit)
 {
-    std::vector<std::string> names = snapshot.filesIn(site.categoryFolder(), "folder/articles", isArticleFile);
+    const std::vector<std::string> names = snapshot.filesIn(site.categoryFolder(), "folder/articles", isArticleFile);
     // Thousands of files: each is looked up by its name in the held folder, not by its whole path, on both cores.
     const platform::FolderLookup folder(site.categoryFolder());
-    platform::runInParallel(names.size(), [&](std::size_t i) {
-        // What the search needs of an article, kept in the snapshot: the date's length, ':', the date, the text.
-        const auto derive = [](const ByteSet& file) {
-            const articles::ArticleParts parts = articles::parseArticleFile(file);
-            return std::to_string(parts.date.size()) + ":" + parts.date + parts.title + "\r\n" + parts.body;
-        };
-        const auto kept = snapshot.read(folder, names[i], names[i], articles::MaxArticleFileBytes, derive);
-        const auto parts = kept ? dateAndText(*kept) : std::nullopt;
-        if (!parts)
-            return;
-        StoredArticle article{std::move(names[i]), parts->first, parts->second};
-        visit(article);
-    });
+    // What the search needs of an article, kept in the snapshot: the date's length, ':', the date, the text.
+    const auto derive = [](const ByteSet& file) {
+        const articles::ArticleParts parts = articles::parseArticleFile(file);
+        return std::to_string(parts.date.size()) + ":" + parts.date + parts.title + "\r\n" + parts.body;
+    };
+    snapshot.scanFiles(folder, names, articles::MaxArticleFileBytes, derive,
+                       [&](const std::string& name, std::string_view kept) {
+                           const auto parts = dateAndText(kept);
+                           if (!parts)
+                               return;
+                           StoredArticle article{name, parts->first, parts->second};
+                           visit(article);
+                       });
 }
 
 } // namespace library

@@ -13,7 +13,7 @@
 
 namespace library {
 
-/// One article file of the store, as the search reads it: views into the snapshot, which must outlive them.
+/// One article file of the store, as the search reads it: views into what the snapshot read.
 struct StoredArticle {
     std::string fileName; ///< in the category folder
     std::string_view date;
@@ -47,7 +47,7 @@ ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
 
 /// Calls `visit` with every article file of the store (regular ".txt" files of the category folder), read and taken
 /// apart; on several threads at once, each article once, in no set order. Files unchanged since `snapshot` was saved
-/// are not read again.
+/// are not read again. The article's views are valid during the call only.
 void forEachStoredArticle(const SiteAccessor& site, StoreSnapshot& snapshot,
                           const std::function<void(StoredArticle&)>& visit);
 

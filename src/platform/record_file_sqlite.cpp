@@ -3,11 +3,15 @@
 #include "platform/record_file.h"
 
 #include "platform/file_system_detail.h"
+#include "platform/threads.h"
 
 #include <sqlite3.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <unordered_set>
 
@@ -128,6 +132,29 @@ const char* blobData(std::string_view bytes)
     return bytes.data() ? bytes.data() : "";
 }
 
+// One row of the records table as a record, viewing the row's bytes.
+StoredRecord recordOf(sqlite3_stmt* row)
+{
+    return {blobOf(row, 0),
+            {static_cast<std::uint64_t>(sqlite3_column_int64(row, 1)),
+             static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)), sqlite3_column_int64(row, 3),
+             sqlite3_column_int64(row, 4)},
+            blobOf(row, 5),
+            static_cast<std::uint32_t>(sqlite3_column_int64(row, 6))};
+}
+
+// The smallest key above every key that starts with `prefix`; nothing when there is none (a prefix of 0xFF bytes).
+std::optional<std::string> prefixEnd(std::string_view prefix)
+{
+    std::string end(prefix);
+    while (!end.empty() && static_cast<unsigned char>(end.back()) == 0xFF)
+        end.pop_back();
+    if (end.empty())
+        return std::nullopt;
+    end.back() = static_cast<char>(static_cast<unsigned char>(end.back()) + 1);
+    return end;
+}
+
 // Removes the record file and whatever journal SQLite may have left beside it.
 void removeRecordFile(const Path& path)
 {
@@ -155,7 +182,8 @@ bool isOurs(const Database& database)
 
 } // namespace
 
-LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64_t bytes)>& acceptSize)
+LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64_t bytes)>& acceptSize,
+                          std::string_view prefix)
 {
     LoadedRecords loaded;
     switch (fileKind(path)) {
@@ -175,28 +203,40 @@ LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64
         return discarded(path, database.error());
     if (!isOurs(database))
         return discarded(path, "not a record file of this program");
-    Statement rows(database, "SELECT key, identity, size, modified, changed, content, checksum FROM records");
+    // The keys from `prefix` up to the next prefix, found through the keys' index.
+    Statement rows(database, "SELECT key, identity, size, modified, changed, content, checksum FROM records "
+                             "WHERE key >= ?1 AND (?2 IS NULL OR key < ?2)");
     if (!rows)
         return discarded(path, database.error());
-    // Read in one transaction: a writer waits until the whole file is read.
-    std::unordered_set<std::string_view> keys;
+    const std::optional<std::string> end = prefixEnd(prefix);
+    sqlite3_bind_blob64(rows.get(), 1, blobData(prefix), prefix.size(), SQLITE_STATIC);
+    if (end)
+        sqlite3_bind_blob64(rows.get(), 2, end->data(), end->size(), SQLITE_STATIC);
+    // Keys and contents are copied into one block the size of the file, which holds them all.
+    loaded.bytes = std::make_unique_for_overwrite<char[]>(size);
+    std::size_t used = 0;
+    const auto keep = [&](std::string_view bytes) -> std::optional<std::string_view> {
+        if (bytes.size() > size - used)
+            return std::nullopt;
+        char* at = loaded.bytes.get() + used;
+        std::copy(bytes.begin(), bytes.end(), at);
+        used += bytes.size();
+        return std::string_view(at, bytes.size());
+    };
+    // Read in one statement: a writer waits until the whole file is read.
     int step;
     while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        sqlite3_stmt* row = rows.get();
-        StoredRecord record;
-        record.key = blobOf(row, 0);
-        record.stamp = {static_cast<std::uint64_t>(sqlite3_column_int64(row, 1)),
-                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)), sqlite3_column_int64(row, 3),
-                        sqlite3_column_int64(row, 4)};
-        record.content = blobOf(row, 5);
-        if (static_cast<std::uint32_t>(sqlite3_column_int64(row, 6)) !=
-            checksum(record.key, record.stamp, record.content))
-            return discarded(path, "a record fails its checksum");
-        loaded.records.push_back(std::move(record));
+        const StoredRecord record = recordOf(rows.get());
+        const auto key = keep(record.key);
+        const auto content = keep(record.content);
+        if (!key || !content)
+            return discarded(path, "records larger than the file");
+        loaded.records.push_back({*key, record.stamp, *content, record.checksum});
     }
     if (step != SQLITE_DONE)
         return discarded(path, database.error());
     // A key twice: the file's index and its table disagree.
+    std::unordered_set<std::string_view> keys;
     for (const StoredRecord& record : loaded.records)
         if (!keys.insert(record.key).second)
             return discarded(path, "a key is held twice");
@@ -204,11 +244,57 @@ LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64
     return loaded;
 }
 
+Status scanRecords(const Path& path, std::string_view skippedPrefix,
+                   const std::function<void(const StoredRecord&)>& visit)
+{
+    // One connection per scan; each reads its share of the rows, split by row number.
+    std::optional<std::int64_t> first, last;
+    {
+        const Database database(path, SQLITE_OPEN_READONLY);
+        if (!database)
+            return Failure{database.error()};
+        first = database.integer("SELECT min(rowid) FROM records");
+        last = database.integer("SELECT max(rowid) FROM records");
+    }
+    if (!first || !last)
+        return Failure{"the records cannot be read"};
+    constexpr int Parts = 2;
+    std::mutex failureLock;
+    Status outcome;
+    const std::int64_t share = (*last - *first) / Parts + 1;
+    runInParallel(Parts, [&](std::size_t part) {
+        const std::int64_t from = *first + share * static_cast<std::int64_t>(part);
+        const Database database(path, SQLITE_OPEN_READONLY);
+        Statement rows(database, "SELECT key, identity, size, modified, changed, content, checksum FROM records "
+                                 "WHERE rowid >= ? AND rowid < ?");
+        int step = SQLITE_ERROR;
+        if (database && rows) {
+            sqlite3_bind_int64(rows.get(), 1, from);
+            sqlite3_bind_int64(rows.get(), 2, from + share);
+            while ((step = sqlite3_step(rows.get())) == SQLITE_ROW)
+                if (const StoredRecord record = recordOf(rows.get()); !record.key.starts_with(skippedPrefix))
+                    visit(record);
+        }
+        if (step != SQLITE_DONE) {
+            const std::lock_guard guard(failureLock);
+            outcome = Failure{database ? database.error() : "the records cannot be read"};
+        }
+    });
+    return outcome;
+}
+
+bool recordIntact(const StoredRecord& record)
+{
+    return record.checksum == checksum(record.key, record.stamp, record.content);
+}
+
 Status updateRecords(const Path& path, const std::vector<std::string_view>& removed,
-                     const std::vector<RecordView>& written)
+                     const std::vector<RecordView>& written, bool anew)
 {
     if (fileKind(path) == FileKind::Other)
         return Failure{"not a regular file"};
+    if (anew)
+        removeRecordFile(path);
     Database database(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (!database)
         return Failure{database.error()};
