@@ -3,6 +3,7 @@
 
 #include "app/commands/commands.h"
 #include "app/store.h"
+#include "platform/config_file.h"
 #include "platform/gbk_codec.h"
 #include "platform/http_client.h"
 #include "platform/text.h"
@@ -23,6 +24,9 @@ const std::vector<CommandDefinition>& commandTable()
         {"archive", "archive [FROM[-TO]]",
          "store every article of the listing pages FROM to TO (TO at most the page count)",
          "archive takes an optional range FROM or FROM-TO of page numbers, FROM <= TO", archiveCommand},
+        {"update", "update",
+         "store the articles that are new on the site: listing pages from 1 on, until one is all stored",
+         "update takes no operands", updateCommand},
         {"search", "search WORD...",
          "print the stored articles that hold every word, Simplified and Traditional alike (no network needed)",
          "search takes one to sixteen different words", searchCommand},
@@ -132,20 +136,39 @@ std::string helpText()
 }
 
 std::shared_ptr<platform::PolicyDownloader> makeDownloads(const platform::CommandLine& line,
-                                                          const SiteEnvironment& environment)
+                                                          const SiteEnvironment& environment, DownloadUse use)
 {
     platform::setUserAgent(line.userAgent.empty() ? platform::defaultUserAgent() : line.userAgent);
     platform::DownloadPolicy policy;
     policy.retries = line.retries;
     policy.delay = std::chrono::milliseconds(static_cast<long long>(line.delaySeconds * 1000));
     policy.randomDelay = line.randomDelay;
+    policy.offline = line.offline || platform::configValue("offline") == "true";
+    // A command is over in moments: a site that did not answer is not asked again by it. The window lives on, and
+    // asks again after a while.
+    if (use == DownloadUse::Command)
+        policy.silenceRemembered = std::chrono::milliseconds::max();
     return std::make_shared<platform::PolicyDownloader>(policy, environment.fetch);
 }
 
-SiteEnvironment throughDownloads(SiteEnvironment environment, std::shared_ptr<platform::PolicyDownloader> downloads)
+SiteEnvironment throughDownloads(SiteEnvironment environment, std::shared_ptr<platform::PolicyDownloader> downloads,
+                                 const platform::CommandLine& line, DownloadUse use)
 {
-    environment.download = [downloads](const Text& address) { return (*downloads)(address); };
-    environment.fetch = [downloads](const Text& address) { return downloads->fetch(address); };
+    if (line.timeoutSeconds > 0) {
+        const auto timeout = std::chrono::milliseconds(static_cast<long long>(line.timeoutSeconds * 1000));
+        environment.limits.connectTimeout = timeout;
+        environment.limits.lowSpeedTime = std::chrono::ceil<std::chrono::seconds>(timeout);
+    }
+    if (use == DownloadUse::Command)
+        environment.fallbackDeadline = line.timeoutSeconds > 0
+            ? std::chrono::milliseconds(static_cast<long long>(line.timeoutSeconds * 1000))
+            : std::chrono::milliseconds(3000);
+    environment.download = [downloads, limits = environment.limits](const Text& address) {
+        return downloads->fetch(address, limits).body;
+    };
+    environment.fetch = [downloads](const Text& address, const platform::DownloadLimits& limits) {
+        return downloads->fetch(address, limits);
+    };
     return environment;
 }
 
@@ -157,7 +180,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     if (command == commandTable().end())
         return usageError(err, "unknown command '" + name + "'");
 
-    const std::shared_ptr<platform::PolicyDownloader> downloads = makeDownloads(line, environment);
+    const std::shared_ptr<platform::PolicyDownloader> downloads = makeDownloads(line, environment, DownloadUse::Command);
     // Every download that fails, after its retries, says where and why; the placeholder also says how to set the
     // site, once.
     auto hinted = std::make_shared<bool>(!isPlaceholderSite(environment.siteAddress));
@@ -167,7 +190,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
             std::fprintf(err, "varnholt: %s\n", howToSetTheSite().c_str());
         *hinted = true;
     });
-    const SiteEnvironment site = throughDownloads(environment, downloads);
+    const SiteEnvironment site = throughDownloads(environment, downloads, line, DownloadUse::Command);
     const Invocation run{line, {line.arguments.begin() + 1, line.arguments.end()}, site, *downloads, out, err};
     if (const std::optional<int> code = command->run(run))
         return *code;

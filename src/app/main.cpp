@@ -88,5 +88,7 @@ int main(int argc, char** argv)
     // A window that could store nothing would lose every article it shows: an explicit store must take files.
     if (!line.store.empty() && !storeIsWritable(SiteAccessor(environment), stderr))
         return 5;
-    return runWindow(argc, argv, throughDownloads(environment, makeDownloads(line, environment)));
+    return runWindow(argc, argv,
+                     throughDownloads(environment, makeDownloads(line, environment, DownloadUse::Window), line,
+                                      DownloadUse::Window));
 }

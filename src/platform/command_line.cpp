@@ -34,6 +34,11 @@ constexpr OptionDefinition Options[] = {
     {"--retries", "N",
      "Retry a download (listing pages and articles) that failed for a passing reason (time-out, broken connection, "
      "HTTP 429 or 5xx) N times."},
+    {"--timeout", "SECONDS",
+     "Wait at most SECONDS for the site to connect, and for a stalled download to go on; a command with a saved "
+     "listing page waits at most SECONDS for the fresh one before it reads the saved copy (default 3)."},
+    {"--offline", "",
+     "Ask the site nothing: read only what is stored. Also a line offline=true in the configuration file."},
     {"--user-agent", "TEXT", "Send TEXT as the User-Agent (default Varnholt/VERSION)."},
     {"--epub", "FILE", "export: write the articles as an EPUB book FILE."},
     {"--text", "DIR", "export: write the articles as UTF-8 text files into DIR."},
@@ -106,6 +111,7 @@ CommandLine parseCommandLine(int argc, char** argv)
     line.demo = flags["--demo"];
     line.json = flags["--json"];
     line.randomDelay = flags["--random-delay"];
+    line.offline = flags["--offline"];
     line.site = values["--site"];
     line.store = values["--store"];
     line.userAgent = values["--user-agent"];
@@ -114,6 +120,9 @@ CommandLine parseCommandLine(int argc, char** argv)
     // Written so that NaN fails the test too.
     if (!parseNumber(values["--delay"], line.delaySeconds) || !(line.delaySeconds >= 0 && line.delaySeconds <= 3600))
         line.error = "--delay takes a number of seconds from 0 to 3600";
+    if (given("--timeout") &&
+        (!parseNumber(values["--timeout"], line.timeoutSeconds) || !(line.timeoutSeconds >= 1 && line.timeoutSeconds <= 600)))
+        line.error = "--timeout takes a number of seconds from 1 to 600";
     if (!parseWhole(values["--retries"], line.retries) || line.retries < 0 || line.retries > 20)
         line.error = "--retries takes a whole number from 0 to 20";
     if (given("--site") && line.site.empty())

@@ -15,6 +15,8 @@ struct CommandLine {
     double delaySeconds = 0;            ///< --delay: pause between downloads
     bool randomDelay = false;           ///< --random-delay: each pause 0.5 to 1.5 times --delay
     int retries = 2;                    ///< --retries: further attempts after a transient failure
+    double timeoutSeconds = 0;          ///< --timeout: 0 when not given
+    bool offline = false;               ///< --offline: ask the site nothing
     std::string userAgent;              ///< --user-agent: empty for the program's own
     std::string epubFile;               ///< --epub: the book that `export` writes
     std::string textFolder;             ///< --text: the folder that `export` writes into

@@ -22,9 +22,29 @@ bool pauseUnlessShutdown(std::chrono::milliseconds duration)
     return !shutdownRequested();
 }
 
-PolicyDownloader::PolicyDownloader(DownloadPolicy policy, std::function<DownloadResult(const Text&)> fetcher)
-    : policy(policy), fetcher(fetcher ? std::move(fetcher) : [](const Text& address) { return platform::fetch(address); })
+PolicyDownloader::PolicyDownloader(DownloadPolicy policy, Fetcher fetcher)
+    : policy(policy),
+      fetcher(fetcher ? std::move(fetcher)
+                      : [](const Text& address, const DownloadLimits& limits) { return platform::fetch(address, limits); })
 {
+}
+
+std::optional<DownloadResult> PolicyDownloader::rememberedSilence()
+{
+    DownloadResult result;
+    if (policy.offline) {
+        result.failure = DownloadFailure::Offline;
+        result.reason = "offline: the site is not asked";
+        return result;
+    }
+    const std::lock_guard guard(silenceLock);
+    // In milliseconds, which hold the largest memory a policy may ask for.
+    if (!silentSince || std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                              *silentSince) >= policy.silenceRemembered)
+        return std::nullopt;
+    result.failure = DownloadFailure::Unreachable;
+    result.reason = silence + "; not asked again";
+    return result;
 }
 
 std::chrono::milliseconds PolicyDownloader::nextPause()
@@ -37,19 +57,43 @@ std::chrono::milliseconds PolicyDownloader::nextPause()
     return std::chrono::milliseconds(static_cast<long long>(static_cast<double>(policy.delay.count()) * factor(random)));
 }
 
-DownloadResult PolicyDownloader::fetch(const Text& address)
+DownloadResult PolicyDownloader::fetch(const Text& address, const DownloadLimits& limits)
 {
+    using Clock = std::chrono::steady_clock;
+    // A site that just did not answer is not asked again for a while, and one that is offline never: a failure
+    // that was told once already, so it is not told again.
+    if (std::optional<DownloadResult> known = rememberedSilence()) {
+        if (onDownload)
+            onDownload();
+        return *known;
+    }
     if (started.fetch_add(1) > 0 && policy.delay.count() > 0 && !pauseUnlessShutdown(nextPause())) {
         DownloadResult cancelled;
         cancelled.failure = DownloadFailure::Cancelled;
         cancelled.reason = "cancelled";
         return cancelled;
     }
-    DownloadResult result = fetcher(address);
-    for (int attempt = 1; attempt <= policy.retries && result.isTransient(); ++attempt) {
-        if (!pauseUnlessShutdown(std::chrono::milliseconds(500) * (1 << std::min(attempt - 1, 5))))
+    const auto until = Clock::now() + limits.totalTimeout;
+    // Each attempt gets what is left of the budget, its connect time-out included.
+    const auto attempt = [&] {
+        DownloadLimits left = limits;
+        left.totalTimeout = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()),
+                                     std::chrono::milliseconds(1));
+        left.connectTimeout = std::min(left.connectTimeout, left.totalTimeout);
+        return fetcher(address, left);
+    };
+    DownloadResult result = attempt();
+    for (int retry = 1; retry <= policy.retries && result.isTransient(); ++retry) {
+        const auto pause = std::chrono::milliseconds(500) * (1 << std::min(retry - 1, 5));
+        // A retry that could not run a moment before the budget ends is not started.
+        if (Clock::now() + pause + std::chrono::milliseconds(100) >= until || !pauseUnlessShutdown(pause))
             break;
-        result = fetcher(address);
+        result = attempt();
+    }
+    if (result.siteSilent()) {
+        const std::lock_guard guard(silenceLock);
+        silentSince = Clock::now();
+        silence = result.reason;
     }
     received += static_cast<long long>(result.body.size());
     if (onFailure && result.failure != DownloadFailure::None && result.failure != DownloadFailure::Cancelled)

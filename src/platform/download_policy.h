@@ -6,6 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
 
 namespace platform {
 
@@ -14,16 +17,22 @@ struct DownloadPolicy {
     int retries = 2;                       ///< further attempts after a failure that may pass (`isTransient`)
     std::chrono::milliseconds delay{0};    ///< pause before every download but the first
     bool randomDelay = false;              ///< each pause 0.5 to 1.5 times `delay`, at random
+    /// How long a site that did not answer at all (`siteSilent`) is not asked again: each download meanwhile fails at
+    /// once instead of waiting for its own time-out.
+    std::chrono::milliseconds silenceRemembered{30'000};
+    bool offline = false;                  ///< ask nothing: every download fails at once as Offline
 };
 
 /// Downloads by a policy and counts what arrived. One object serves a whole command, from any thread; pauses end
 /// early when `requestShutdown` is called.
 class PolicyDownloader {
 public:
-    explicit PolicyDownloader(DownloadPolicy policy, std::function<DownloadResult(const Text&)> fetcher = {});
+    /// `fetcher` makes one attempt within the limits it is given; by default platform::fetch.
+    using Fetcher = std::function<DownloadResult(const Text&, const DownloadLimits&)>;
+    explicit PolicyDownloader(DownloadPolicy policy, Fetcher fetcher = {});
 
-    /// One download with its retries: 0.5 s, 1 s, 2 s ... and at most 16 s between attempts.
-    DownloadResult fetch(const Text& address);
+    /// One download with its retries, 0.5 s, 1 s, 2 s ... and at most 16 s apart, all within `limits.totalTimeout`.
+    DownloadResult fetch(const Text& address, const DownloadLimits& limits = {});
     /// The body of `fetch`, or an empty ByteSet.
     ByteSet operator()(const Text& address) { return fetch(address).body; }
 
@@ -39,12 +48,18 @@ public:
 private:
     std::chrono::milliseconds nextPause();
 
+    /// The failure given while the site is remembered as silent; nothing when it is to be asked.
+    std::optional<DownloadResult> rememberedSilence();
+
     DownloadPolicy policy;
-    std::function<DownloadResult(const Text&)> fetcher;
+    Fetcher fetcher;
     std::function<void()> onDownload;
     std::function<void(const Text&, const DownloadResult&)> onFailure;
     std::atomic<long long> received{0};
     std::atomic<int> started{0};
+    std::mutex silenceLock;
+    std::optional<std::chrono::steady_clock::time_point> silentSince; // the site did not answer then
+    std::string silence;                                              // and why
 };
 
 /// Waits up to `duration` in short steps. Returns false when `requestShutdown` was called meanwhile.

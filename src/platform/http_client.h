@@ -24,13 +24,15 @@ struct DownloadLimits {
 enum class DownloadFailure {
     None,
     BadAddress,       ///< empty, malformed, or a scheme other than http and https (also after a redirect)
-    Connection,       ///< the host could not be reached, or the connection broke
+    Unreachable,      ///< no connection could be made: refused, no route, no such host name
+    Connection,       ///< the connection broke
     Timeout,          ///< a time-out of `DownloadLimits` ran out
     HttpStatus,       ///< the final response was not 2xx (see `status`)
     TooLarge,         ///< the body exceeded `maxBodyBytes`
     TooManyRedirects,
     OffSite,          ///< a redirect led to another host (a login portal, a parked domain): not followed
     Cancelled,        ///< `requestShutdown` was called
+    Offline,          ///< not asked: the program reads only its store
     Other,
 };
 
@@ -43,8 +45,11 @@ struct DownloadResult {
     /// The final response's Content-Type header as sent ("text/html; charset=gbk"); empty when none was sent.
     std::string contentType;
 
-    /// Whether a later attempt may succeed: time-outs, broken connections, 429 and 5xx.
+    /// Whether a later attempt may succeed: time-outs, broken connections, 429 and 5xx. A host that refused the
+    /// connection or could not be found is no passing fault.
     bool isTransient() const;
+    /// Whether the site did not answer at all: no connection, or no answer before a time-out.
+    bool siteSilent() const;
 };
 
 /// Trusts the certificate authorities in this PEM file instead of the system's (a site with a private authority,

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -156,6 +157,7 @@ DownloadFailure classify(CURLcode code)
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_CONNECT:
+        return DownloadFailure::Unreachable;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_PARTIAL_FILE:
@@ -190,8 +192,9 @@ const char* statusPhrase(long status)
 
 std::string seconds(std::chrono::milliseconds value)
 {
+    // To a tenth: a download given what is left of a deadline has a limit such as 2.998 s.
     char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(value.count()) / 1000.0);
+    std::snprintf(text, sizeof text, "%g", std::round(static_cast<double>(value.count()) / 100.0) / 10.0);
     return text;
 }
 
@@ -288,6 +291,11 @@ bool DownloadResult::isTransient() const
     default:
         return false;
     }
+}
+
+bool DownloadResult::siteSilent() const
+{
+    return failure == DownloadFailure::Unreachable || (failure == DownloadFailure::Timeout && status == 0);
 }
 
 void initNetworking()

@@ -6,6 +6,7 @@
 #include "site/listing.h"
 #include "site/site_texts.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -52,7 +53,7 @@ std::optional<ListingProblem> refuse(platform::DownloadResult& download)
 SiteEnvironment SiteEnvironment::standard()
 {
     return {platform::download, platform::runningDirectory(), std::string(site::DefaultSiteAddress),
-            [](const Text& address) { return platform::fetch(address); }};
+            [](const Text& address, const platform::DownloadLimits& limits) { return platform::fetch(address, limits); }};
 }
 
 SiteAccessor::SiteAccessor(SiteEnvironment environment)
@@ -101,11 +102,16 @@ ByteSet SiteAccessor::download(const Text& address) const
     return fetchResult(address).body;
 }
 
-platform::DownloadResult SiteAccessor::fetchResult(const Text& address) const
+platform::DownloadResult SiteAccessor::fetchResult(const Text& address, bool copySaved) const
 {
     platform::DownloadResult result;
     if (environment.fetch) {
-        result = environment.fetch(address);
+        platform::DownloadLimits limits = environment.limits;
+        if (copySaved && environment.fallbackDeadline.count() > 0) {
+            limits.totalTimeout = std::min(limits.totalTimeout, environment.fallbackDeadline);
+            limits.connectTimeout = std::min(limits.connectTimeout, environment.fallbackDeadline);
+        }
+        result = environment.fetch(address, limits);
     } else {
         result.body = environment.download ? environment.download(address) : ByteSet();
         if (result.body.empty()) {
@@ -151,21 +157,37 @@ int SiteAccessor::queryEntryCount() const
 CountsLoad SiteAccessor::queryCounts() const
 {
     CountsLoad counts;
-    counts.download = fetchResult(indexPageAddress);
+    // The index page is listing page 1: its saved copy holds the pager too.
+    const platform::Path stored = listingFilePath(1);
+    const bool copySaved = platform::fileKind(stored) == platform::FileKind::Regular;
+    counts.download = fetchResult(indexPageAddress, copySaved);
     if (std::vector<CatalogEntry> entries; site::extractListingEntries(counts.download.body, entries) > 0)
         refuse(counts.download);
-    ByteSet page = counts.download.body;
-    if (page.empty()) {
-        // The index page is listing page 1: its saved copy holds the pager too.
-        const platform::Path stored = listingFilePath(1);
-        if (platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes); copy && !copy->empty()) {
-            page = std::move(*copy);
-            counts.source = ListingSource::Stored;
-            counts.storedAt = platform::modificationTime(stored);
+    if (const ByteSet& page = counts.download.body; !page.empty()) {
+        counts.pages = countIn(page, site::pageCountPattern(), MaxPages);
+        counts.entries = countIn(page, site::entryCountPattern(), MaxEntries);
+        if (counts.pages >= 0 && counts.entries >= 0)
+            return counts;
+        if (copySaved) {
+            // A page without the counts (a parked domain, a portal) counts as a failed download.
+            counts.download.body.clear();
+            counts.download.failure = platform::DownloadFailure::Other;
+            counts.download.reason = "the page holds no counts";
         }
     }
-    counts.pages = countIn(page, site::pageCountPattern(), MaxPages);
-    counts.entries = countIn(page, site::entryCountPattern(), MaxEntries);
+    if (platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes); copy && !copy->empty()) {
+        counts.pages = countIn(*copy, site::pageCountPattern(), MaxPages);
+        counts.entries = countIn(*copy, site::entryCountPattern(), MaxEntries);
+        counts.source = ListingSource::Stored;
+        counts.storedAt = platform::modificationTime(stored);
+    }
+    if (counts.pages < 0 || counts.entries < 0) {
+        // No counts: the pages saved are what can be read.
+        for (const std::string& name : platform::regularFilesIn(listingFolder()))
+            if (const int page = site::listingPageOfFileName(name); page > 0)
+                counts.savedPages.push_back(page);
+        std::sort(counts.savedPages.begin(), counts.savedPages.end());
+    }
     return counts;
 }
 
@@ -173,32 +195,40 @@ ListingLoad SiteAccessor::loadListing(int page) const
 {
     ListingLoad load;
     load.address = pageAddress(page);
-    load.download = fetchResult(load.address);
+    const platform::Path stored = listingFilePath(page);
+    // With a saved copy to fall back on, the site gets a short deadline only.
+    load.download = fetchResult(load.address, platform::fileKind(stored) == platform::FileKind::Regular);
+    std::optional<ListingProblem> unlisted; // a page arrived, but gave no entries
     if (!load.download.body.empty()) {
         auto found = site::readListingEntries(load.download.body);
         if (!found) {
-            load.problem = found.error();
-            return load;
-        }
-        // Only a whole GBK page with entries replaces the listing file: an error page, a page in another encoding
-        // or a truncated one would lose the last good copy, which is what offline reading reads.
-        load.rejected = refuse(load.download);
-        if (!load.rejected) {
+            load.problem = unlisted = found.error();
+        } else if (load.rejected = refuse(load.download); !load.rejected) {
+            // Only a whole GBK page with entries replaces the listing file: an error page, a page in another
+            // encoding or a truncated one would lose the last good copy, which is what offline reading reads.
             load.entries = std::move(*found);
             load.problem.reset();
-            load.listingWriteFailed = !platform::writeWholeFile(listingFilePath(page), load.download.body);
+            load.listingWriteFailed = !platform::writeWholeFile(stored, load.download.body);
+            if (page == 1)
+                load.pageCount = countIn(load.download.body, site::pageCountPattern(), MaxPages);
             return load;
         }
     }
-    // Nothing arrived, or a page that was refused: the saved copy, if it still yields entries. It is read, never
-    // rewritten.
-    const platform::Path stored = listingFilePath(page);
+    // Nothing arrived, a page without entries (a parked domain, a portal, a maintenance page) or a page that was
+    // refused: the saved copy, if it still yields entries. It is read, never rewritten.
     const platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes);
     if (!copy || copy->empty())
         return load;
     auto saved = site::readListingEntries(*copy);
     if (!saved)
         return load;
+    if (unlisted) {
+        // The page that arrived counts as a failed download, as a refused one does.
+        load.rejected = unlisted;
+        load.download.body.clear();
+        load.download.failure = platform::DownloadFailure::Other;
+        load.download.reason = std::string(site::describe(*unlisted));
+    }
     load.entries = std::move(*saved);
     load.problem.reset();
     load.source = ListingSource::Stored;

@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "site/listing.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -20,8 +21,13 @@ struct SiteEnvironment {
     platform::Path storeRoot;
     /// Scheme, host and port of the site, without a trailing slash.
     std::string siteAddress;
-    /// One GET with the cause of a failure; when set, used instead of `download`.
-    std::function<platform::DownloadResult(const Text&)> fetch = {};
+    /// One GET within `limits`, with the cause of a failure; when set, used instead of `download`.
+    std::function<platform::DownloadResult(const Text&, const platform::DownloadLimits&)> fetch = {};
+    /// The bounds of every download.
+    platform::DownloadLimits limits = {};
+    /// How long a listing or the counts wait for the site when a saved copy could serve instead; zero for no
+    /// shorter wait than `limits` gives.
+    std::chrono::milliseconds fallbackDeadline{0};
 
     /// The real site, the real HTTP client and the running directory.
     static SiteEnvironment standard();
@@ -44,10 +50,13 @@ struct ListingLoad {
     std::optional<long long> storedAt;
     /// The listing page's address.
     Text address;
-    /// The page arrived with entries but was refused (cut short, not GBK), and so counts as a failed download.
+    /// The page arrived but was refused (cut short, not GBK) or, where a saved copy serves instead, gave no entries:
+    /// it counts as a failed download, whose reason says why.
     std::optional<ListingProblem> rejected;
     /// The page had entries, but its listing file could not be written.
     bool listingWriteFailed = false;
+    /// For page 1 as it arrived from the site: the number of listing pages its pager tells; -1 otherwise.
+    int pageCount = -1;
 
     /// As `loadCatalog` returns it: the number of entries, or -1, -5 or -6 (see site::listingCode).
     int code() const { return problem ? site::listingCode(*problem) : static_cast<int>(entries.size()); }
@@ -88,6 +97,8 @@ struct CountsLoad {
     ListingSource source = ListingSource::Network;
     platform::DownloadResult download;
     std::optional<long long> storedAt;
+    /// When a count is unreadable: the listing pages that have a saved copy, in order.
+    std::vector<int> savedPages;
 };
 
 /// Created for one task on one thread and released at its end. Every construction makes the folder tree again
@@ -110,7 +121,8 @@ public:
     /// The number of entries of the category read from the index page's pager, or -1.
     int queryEntryCount() const;
     /// Both counts from one download of the index page; from the stored copy of listing page 1 when the download
-    /// brings nothing. A count beyond any real category's (100,000 pages, 10,000,000 entries) counts as unreadable.
+    /// brings no counts (waiting for the site no longer than `fallbackDeadline` when there is a copy). A count beyond
+    /// any real category's (100,000 pages, 10,000,000 entries) counts as unreadable.
     CountsLoad queryCounts() const;
     /// The address of listing page `page`: the index page for 1, ".../303/<page>.html" otherwise.
     Text pageAddress(int page) const;
@@ -154,8 +166,8 @@ public:
 private:
     /// One download; empty on failure.
     ByteSet download(const Text& address) const;
-    /// One download with the cause of a failure.
-    platform::DownloadResult fetchResult(const Text& address) const;
+    /// One download with the cause of a failure; within `fallbackDeadline` when `copySaved`.
+    platform::DownloadResult fetchResult(const Text& address, bool copySaved = false) const;
 
     SiteEnvironment environment;
     platform::Path categoryPath; // built once: every article file lies in it

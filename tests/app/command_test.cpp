@@ -291,7 +291,8 @@ TEST_F(Command, EveryFailureKindNamesItsCauseAndItsExitCode)
             << reason << "\n" << output.err;
     EXPECT_EQ(output.out.find("\tstored\n"), std::string::npos);
 
-    // Listings: what arrived without entries, and what did not arrive.
+    // Listings without a saved copy: what arrived without entries, and what did not arrive.
+    std::filesystem::remove(std::filesystem::path(SiteAccessor(sample.environment()).listingFilePath(2)));
     sample.server.setPage("/303/2.html", testing_support::gbk("<html>維護中</html>"));
     output = run({"page", "2"}, false, 0);
     EXPECT_EQ(output.code, 3);

@@ -79,7 +79,7 @@ TEST(HttpClient, OnlyHttpAndHttpsAreRequested)
     EXPECT_EQ(platform::fetch("/303/index.html").failure, DownloadFailure::BadAddress);
 }
 
-TEST(HttpClient, UnreachableHostFailsAsConnection)
+TEST(HttpClient, ARefusedConnectionIsUnreachableAndNoPassingFault)
 {
     int port = 0;
     {
@@ -87,8 +87,9 @@ TEST(HttpClient, UnreachableHostFailsAsConnection)
         port = server.port();
     }
     const auto result = timedFetch("http://127.0.0.1:" + std::to_string(port) + "/x");
-    EXPECT_EQ(result.result.failure, DownloadFailure::Connection);
-    EXPECT_TRUE(result.result.isTransient());
+    EXPECT_EQ(result.result.failure, DownloadFailure::Unreachable);
+    EXPECT_FALSE(result.result.isTransient());
+    EXPECT_TRUE(result.result.siteSilent());
 }
 
 TEST(HttpClient, TransientFailuresAreToldApart)

@@ -175,18 +175,26 @@ TEST(SiteAccessorLoadCatalog, FailedLoadsKeepTheCatalogAndTheLastGoodListingFile
     catalog.replace(1, completed);
     const ByteSet firstListing = platform::readWholeFile(site.listingFilePath(2)).value();
 
-    // Pages that arrive without entries change nothing: not the catalog, not the last good copy.
-    server.setPage("/303/2.html", "\r\n\t\r\n");
-    EXPECT_EQ(site.loadCatalog(2, catalog), -1);
-    server.setPage("/303/2.html", "\r\n");
-    EXPECT_EQ(site.loadCatalog(2, catalog), -5);
-    server.setPage("/303/2.html", gbk("<html>改版后的页面</html>"));
-    const ListingLoad changed = site.loadListing(2);
-    EXPECT_EQ(changed.code(), -5);
-    EXPECT_FALSE(changed.notGbk());
-    // String "<html>" in UTF-16: a NUL byte after every letter.
-    server.setPage("/303/2.html", std::string("<\0h\0t\0m\0l\0>\0", 12));
-    EXPECT_TRUE(site.loadListing(2).notGbk());
+    // Pages that arrive without entries change nothing: not the catalog, not the last good copy. Without a copy
+    // they fail with their own codes; with one, they count as failed downloads and the copy serves.
+    const std::vector<std::pair<ByteSet, int>> unlisted{{"\r\n\t\r\n", -1},
+                                                      {"\r\n", -5},
+                                                      {gbk("<html>改版后的页面</html>"), -5},
+                                                      {std::string("<\0h\0t\0m\0l\0>\0", 12), -5}};
+    for (const auto& [page, code] : unlisted) {
+        server.setPage("/303/3.html", page);
+        const ListingLoad fresh = site.loadListing(3);
+        EXPECT_EQ(fresh.code(), code);
+        EXPECT_EQ(fresh.notGbk(), page.size() == 12);
+        EXPECT_EQ(site.loadCatalog(3, catalog), code);
+        server.setPage("/303/2.html", page);
+        const ListingLoad fallen = site.loadListing(2);
+        ASSERT_EQ(fallen.code(), 1);
+        EXPECT_EQ(fallen.source, ListingSource::Stored);
+        EXPECT_TRUE(fallen.rejected.has_value());
+        EXPECT_EQ(fallen.download.reason, site::describe(*fallen.rejected));
+    }
+    EXPECT_FALSE(platform::exists(site.listingFilePath(3)));
     EXPECT_EQ(platform::readWholeFile(site.listingFilePath(2)).value(), firstListing);
     ASSERT_EQ(catalog.count(), 1);
     EXPECT_EQ(catalog.entryCopy(1), completed);

@@ -63,8 +63,16 @@ RawServer::RawServer(std::string bytes) : answer(std::move(bytes))
     thread = std::thread([this] {
         while (!stopping) {
             const int connection = ::accept(listener, nullptr, nullptr);
-            if (connection < 0)
+            if (connection < 0 || stopping) {
+                if (connection >= 0)
+                    ::close(connection);
                 continue;
+            }
+            ++accepted;
+            if (answer.empty()) {
+                held.push_back(connection);
+                continue;
+            }
             char request[4096];
             [[maybe_unused]] const ssize_t read = ::recv(connection, request, sizeof request, 0);
             [[maybe_unused]] const ssize_t sent = ::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
@@ -87,6 +95,8 @@ RawServer::~RawServer()
     ::close(wake);
     if (thread.joinable())
         thread.join();
+    for (const int connection : held)
+        ::close(connection);
     ::close(listener);
 }
 

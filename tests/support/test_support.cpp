@@ -98,9 +98,14 @@ ByteSet quickDownload(const Text& address)
     return platform::fetch(address, shortLimits()).body;
 }
 
-platform::DownloadResult quickFetch(const Text& address)
+platform::DownloadResult quickFetch(const Text& address, const platform::DownloadLimits& limits)
 {
-    return platform::fetch(address, shortLimits());
+    // The shorter of each bound: the caller's deadline holds.
+    platform::DownloadLimits quick = shortLimits();
+    quick.connectTimeout = std::min(quick.connectTimeout, limits.connectTimeout);
+    quick.totalTimeout = std::min(quick.totalTimeout, limits.totalTimeout);
+    quick.lowSpeedTime = std::min(quick.lowSpeedTime, limits.lowSpeedTime);
+    return platform::fetch(address, quick);
 }
 
 SampleServer::SampleServer() : site(server.baseAddress())

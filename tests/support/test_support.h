@@ -53,7 +53,7 @@ StoredArticles storedArticles(const SiteAccessor& site, const std::vector<sample
 /// Downloads with short time-outs, so fault tests end quickly.
 platform::DownloadLimits shortLimits();
 ByteSet quickDownload(const Text& address);
-platform::DownloadResult quickFetch(const Text& address);
+platform::DownloadResult quickFetch(const Text& address, const platform::DownloadLimits& limits = {});
 
 /// The sample site served on 127.0.0.1, with a scratch store and an environment pointing at both.
 class SampleServer {

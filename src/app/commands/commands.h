@@ -67,6 +67,7 @@ std::optional<int> showCommand(const Invocation& run);
 std::optional<int> archiveCommand(const Invocation& run);
 std::optional<int> searchCommand(const Invocation& run);
 std::optional<int> exportCommand(const Invocation& run);
+std::optional<int> updateCommand(const Invocation& run);
 
 /// A positive whole number written in full, or nothing.
 std::optional<int> positiveNumber(const std::string& word);
@@ -78,6 +79,7 @@ struct ListingOrigin {
     ListingSource source = ListingSource::Network;
     std::string reason;                ///< why the download brought nothing; empty when it arrived
     std::optional<long long> storedAt; ///< when the saved copy that was read was saved
+    bool answered = false;             ///< the site answered, but not with what was asked for
 };
 
 /// How a listing page was loaded, as the messages tell it.
@@ -107,6 +109,7 @@ struct PageResult {
     std::vector<PageEntry> entries;
     bool interrupted = false;
     bool storeFailed = false; ///< a file could not be written (said on standard error); the load stopped there
+    int pageCount = -1;       ///< page 1 from the site: the number of listing pages it tells
 
     bool loaded() const { return !listing.problem; }
 };

@@ -11,20 +11,43 @@ struct CountsResult {
     int pages = -1;   ///< -1: unreadable
     int entries = -1;
     ListingOrigin origin;
+    std::vector<int> savedPages; ///< when a count is unreadable: the pages that can be read from the store
 };
 
-void printText(const CountsResult& result, std::FILE* out, std::FILE*)
+// "2, 3, 5-9": the saved pages as ranges.
+std::string pageRanges(const std::vector<int>& pages)
+{
+    std::string text;
+    for (std::size_t i = 0; i < pages.size();) {
+        std::size_t last = i;
+        while (last + 1 < pages.size() && pages[last + 1] == pages[last] + 1)
+            ++last;
+        text += (text.empty() ? "" : ", ") + std::to_string(pages[i]) +
+                (last > i ? "-" + std::to_string(pages[last]) : "");
+        i = last + 1;
+    }
+    return text;
+}
+
+void printText(const CountsResult& result, std::FILE* out, std::FILE* err)
 {
     std::fprintf(out, "pages: %d\nentries: %d\n", result.pages, result.entries);
+    if (!result.savedPages.empty())
+        std::fprintf(err, "varnholt: the counts are unknown (listing page 1 was never saved); saved listing pages: %s\n",
+                     pageRanges(result.savedPages).c_str());
 }
 
 void printJson(const CountsResult& result, std::FILE* out, std::FILE*)
 {
-    printLine(platform::Json::object()
-                  .set("pages", result.pages)
-                  .set("entries", result.entries)
-                  .set("source", sourceWord(result.origin.source)),
-              out);
+    platform::Json counts = platform::Json::object();
+    counts.set("pages", result.pages).set("entries", result.entries).set("source", sourceWord(result.origin.source));
+    if (!result.savedPages.empty()) {
+        platform::Json saved = platform::Json::array();
+        for (const int page : result.savedPages)
+            saved.add(page);
+        counts.set("saved_pages", std::move(saved));
+    }
+    printLine(counts, out);
 }
 
 } // namespace
@@ -34,13 +57,14 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
     if (origin.source != ListingSource::Stored)
         return;
     const std::string saved = origin.storedAt ? " as saved " + platform::localTimeText(*origin.storedAt) : "";
-    std::fprintf(err, "varnholt: site unreachable (%s); using listing page %d%s\n", origin.reason.c_str(), page,
+    std::fprintf(err, "varnholt: %s (%s); using listing page %d%s\n",
+                 origin.answered ? "the site's answer is no listing" : "site unreachable", origin.reason.c_str(), page,
                  saved.c_str());
 }
 
 ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
 {
-    ListingOutcome outcome{load.problem, {load.source, load.download.reason, load.storedAt}};
+    ListingOutcome outcome{load.problem, {load.source, load.download.reason, load.storedAt, load.rejected.has_value()}};
     if (load.rejected)
         std::fprintf(err, "varnholt: %s: %s\n", printable(utf8(load.address), false).c_str(),
                      load.download.reason.c_str());
@@ -64,7 +88,9 @@ std::optional<int> countsCommand(const Invocation& run)
         return std::nullopt;
     run.clearInterruptedWrites();
     const CountsLoad counts = SiteAccessor(run.environment).queryCounts();
-    CountsResult result{counts.pages, counts.entries, {counts.source, counts.download.reason, counts.storedAt}};
+    CountsResult result{counts.pages, counts.entries,
+                        {counts.source, counts.download.reason, counts.storedAt, counts.download.status != 0},
+                        counts.savedPages};
     reportStoredListing(result.origin, 1, run.err);
     const int code = result.pages >= 0 && result.entries >= 0 ? ExitOk : ExitUnreadable;
     return finish(run, result, code, printText, printJson);

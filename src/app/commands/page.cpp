@@ -14,6 +14,7 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
     result.page = page;
     ListingLoad load = site.loadListing(page);
     result.listing = takeListing(load, page, err);
+    result.pageCount = load.pageCount;
     if (load.problem)
         return result;
     if (load.listingWriteFailed) {
