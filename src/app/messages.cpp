@@ -3,6 +3,8 @@
 
 #include "platform/gbk_codec.h"
 
+#include <string>
+
 namespace messages {
 
 const Text& windowCaption()
@@ -28,6 +30,12 @@ const Text& completion()
 {
     static const Text text = platform::gbk::fromUtf8("恭喜您：本頁所有文章加載完畢！");
     return text;
+}
+
+Text articlesMissing(int count, bool siteSilent)
+{
+    const char* why = siteSilent ? "網站無法連接" : "下載失敗";
+    return platform::gbk::fromUtf8("本頁 " + std::to_string(count) + " 篇文章暫時無法獲取：" + why);
 }
 
 const Text& offlineNotice()

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 /// What the handlers and the workers they start share besides the catalog.
 struct ReaderState {
@@ -16,6 +17,10 @@ struct ReaderState {
     std::atomic<std::uint64_t> articleChoice{0};
     /// The catalog generation whose entries the article list shows.
     std::atomic<std::uint64_t> listedGeneration{0};
+    /// Grows with every page choice: a page's worker lists its entries only while its choice is the latest.
+    std::atomic<std::uint64_t> pageChoice{0};
+    /// Held while a page's entries go into the catalog and the lists, so that two pages never mix there.
+    std::mutex listing;
     /// The offline notice is shown once.
     std::atomic<bool> offlineNoticeShown{false};
     /// The site is the built-in placeholder: when the counts cannot be read, the text box says how to set it.
@@ -31,27 +36,29 @@ struct Reader {
     std::shared_ptr<ReaderState> state = std::make_shared<ReaderState>();
 };
 
-/// The window-created handler: folder tree, caption and topic list; then, on a worker, both counts from one download
-/// of the index page (or its saved copy) into the page list and the entry list.
+/// The window-created handler: folder tree, caption and topic list; then, on a worker, the counts into the page list
+/// and the entry list (`fillCountLists`).
 void onWindowCreated(Reader& reader);
-/// Fills the page list and the entry list from one download of the index page, with the offline notice when the
-/// counts came from the saved copy.
+/// Fills the page list and the entry list from the saved copy of the index page at once, then from one download of
+/// the index page where that brings other counts; the offline notice when the site gave none. Without counts, the
+/// page list offers the pages that are saved.
 void fillCountLists(Reader& reader);
 /// Fills the page list with 1 ... page count. False (list untouched) for a count of 0; -1 clears the list.
 bool fillPageList(Reader& reader);
 /// Fills the entry list with 1 ... entry count, as fillPageList does.
 bool fillEntryList(Reader& reader);
 
-/// The page-selection handler: disables the page and entry lists and loads the chosen page on a worker
-/// (`loadChosenPage`).
+/// The page-selection handler: loads the chosen page on a worker (`loadChosenPage`). The lists stay usable: a later
+/// choice overtakes this one.
 void onPageSelected(Reader& reader);
-/// Loads listing page `page` (from its saved copy when the site brings nothing) into the catalog, lists its
-/// entries with their stored marks and runs the page worker. A page that cannot be loaded only enables the two lists
-/// again.
+/// Lists the entries of listing page `page`'s saved copy at once, with their stored marks; then downloads the page
+/// and, when it brings other entries, lists those instead, the ones new since the saved copy in bold; then runs the
+/// page worker. Stops wherever a later page choice has overtaken it. A page that cannot be loaded changes nothing.
 void loadChosenPage(Reader& reader, int page);
-/// The page worker: disables the lists, shows the loading message, stores every article of the catalog (checking
-/// each stored one in the article list), enables the lists and shows the completion message, followed by the
-/// offline notice when `offlineNotice` and it was not shown yet.
+/// The page worker: shows the loading message, stores every article of the catalog (checking each stored one in the
+/// article list) and shows the completion message, or how many articles are missing and why; followed by the
+/// offline notice when `offlineNotice` and it was not shown yet. It writes into the text box only while no article
+/// was chosen and no other page listed since it began.
 void runPageWorker(Reader& reader, bool offlineNotice = false);
 /// The article-selection handler: starts an article worker for the chosen entry and selects it in the entry list.
 void onArticleSelected(Reader& reader);

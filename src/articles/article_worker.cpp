@@ -13,6 +13,12 @@ const Text& failureMessage()
     return text;
 }
 
+const Text& notStoredMessage()
+{
+    static const Text text = platform::gbk::fromUtf8("本文尚未保存在本機，網站暫時無法連接，請稍後再試。");
+    return text;
+}
+
 ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, int number,
                              const std::function<Text()>& fallbackTitle, std::optional<std::uint64_t> generation)
 {
@@ -46,6 +52,7 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
         const ArticleFetch fetched = site.fetchArticleInto(working.href, working);
         if (fetched == ArticleFetch::NotAnArticle)
             outcome.problem = "not an article page";
+        outcome.siteSilent = fetched == ArticleFetch::SiteSilent;
         if (fetched == ArticleFetch::Obtained) {
             working.fileText = site.composeFileText(working);
             outcome.content = working.fileText;
@@ -81,8 +88,13 @@ int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const
     case ArticleOutcome::Kind::NotAFile:
         show(failureMessage());
         return 0;
-    case ArticleOutcome::Kind::Shown:
     case ArticleOutcome::Kind::Empty:
+        if (outcome.siteSilent) {
+            show(notStoredMessage());
+            return 0;
+        }
+        [[fallthrough]];
+    case ArticleOutcome::Kind::Shown:
         if (outcome.stored && (!options.generation || catalog.generation() == *options.generation))
             window.setItemChecked(platform::Control::ArticleList, number - 1, true);
         if (!show(outcome.content))

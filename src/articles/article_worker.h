@@ -14,6 +14,8 @@ namespace articles {
 
 /// The message shown when an article cannot be obtained.
 const Text& failureMessage();
+/// The message shown for an article that is not stored while the site does not answer.
+const Text& notStoredMessage();
 
 /// The text that showing entry `number` puts in the text box, and whether it was obtained.
 struct ArticleOutcome {
@@ -27,6 +29,7 @@ struct ArticleOutcome {
     platform::Path path; ///< the article file
     std::string writeError; ///< why the downloaded article could not be stored; empty when it was
     std::string problem;    ///< why what arrived is no article; empty otherwise
+    bool siteSilent = false; ///< not stored, and the site did not answer
 };
 
 /// The largest article file that is read: a real article is some kilobytes.
@@ -49,7 +52,8 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
 
 /// Runs the article worker for entry `number` on the calling thread. Returns 1 when the text box holds a non-empty
 /// text afterwards, else 0. Nothing is shown for a number outside the catalog; the failure message when the entry
-/// has no title or no address. A stored article is checked in the article list.
+/// has no title or no address; the not-stored message when the site did not answer. A stored article is checked in
+/// the article list.
 int runArticleWorker(platform::WindowPort& window, const Catalog& catalog, const SiteEnvironment& environment,
                      int number, const ArticleWorkerOptions& options = {});
 

@@ -26,9 +26,10 @@ ArticleFetch SiteAccessor::fetchArticleInto(const Text& address, CatalogEntry& e
 {
     if (address.empty())
         return ArticleFetch::DownloadFailed;
-    ByteSet page = download(site::resolveAddress(address, indexPageAddress));
+    const platform::DownloadResult downloaded = fetchResult(site::resolveAddress(address, indexPageAddress));
+    ByteSet page = downloaded.body;
     if (page.empty())
-        return ArticleFetch::DownloadFailed;
+        return downloaded.siteSilent() ? ArticleFetch::SiteSilent : ArticleFetch::DownloadFailed;
     // Whatever is stored stands for the article for ever, since a stored article is never downloaded again: a page
     // that is not the article (a login portal met mid-run, a "no such article" page) must not get there.
     if (!articles::isArticlePage(page, entry.title))
@@ -85,6 +86,7 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
         if (const ArticleFetch fetched = fetchArticleInto(working.href, working); fetched != ArticleFetch::Obtained) {
             if (fetched == ArticleFetch::NotAnArticle)
                 report.detail = "not an article page";
+            report.siteSilent = fetched == ArticleFetch::SiteSilent;
             tell(ArticleState::Failed);
             continue;
         }

@@ -149,9 +149,16 @@ struct Window::Impl : WindowModel {
                     entry->setFlags(entry->flags() & ~Qt::ItemIsUserCheckable);
                 }
             }
-            for (int row = 0; row < list->count() && row < static_cast<int>(state.items.size()); ++row)
-                list->item(row)->setCheckState(state.items[static_cast<std::size_t>(row)].checked ? Qt::Checked
-                                                                                                   : Qt::Unchecked);
+            for (int row = 0; row < list->count() && row < static_cast<int>(state.items.size()); ++row) {
+                const Item& item = state.items[static_cast<std::size_t>(row)];
+                QListWidgetItem* shown = list->item(row);
+                shown->setCheckState(item.checked ? Qt::Checked : Qt::Unchecked);
+                if (shown->font().bold() != item.emphasized) {
+                    QFont font = shown->font();
+                    font.setBold(item.emphasized);
+                    shown->setFont(font);
+                }
+            }
             list->setCurrentRow(state.selection);
             if (state.selection < 0)
                 list->clearSelection();

@@ -99,23 +99,43 @@ bool WindowModel::isDisabled(Control control) const
     return controls[slot(control)].disabled;
 }
 
-void WindowModel::setItemChecked(Control list, int index, bool checked)
+void WindowModel::setItemFlag(Control list, int index, bool Item::*flag, bool value)
 {
     {
         std::lock_guard lock(mutex);
         auto& items = controls[slot(list)].items;
         if (index < 0 || index >= static_cast<int>(items.size()))
             return;
-        items[static_cast<std::size_t>(index)].checked = checked;
+        items[static_cast<std::size_t>(index)].*flag = value;
     }
     changed(list);
 }
 
-bool WindowModel::isItemChecked(Control list, int index) const
+bool WindowModel::itemFlag(Control list, int index, bool Item::*flag) const
 {
     std::lock_guard lock(mutex);
     const auto& items = controls[slot(list)].items;
-    return index >= 0 && index < static_cast<int>(items.size()) && items[static_cast<std::size_t>(index)].checked;
+    return index >= 0 && index < static_cast<int>(items.size()) && items[static_cast<std::size_t>(index)].*flag;
+}
+
+void WindowModel::setItemChecked(Control list, int index, bool checked)
+{
+    setItemFlag(list, index, &Item::checked, checked);
+}
+
+bool WindowModel::isItemChecked(Control list, int index) const
+{
+    return itemFlag(list, index, &Item::checked);
+}
+
+void WindowModel::setItemEmphasized(Control list, int index, bool emphasized)
+{
+    setItemFlag(list, index, &Item::emphasized, emphasized);
+}
+
+bool WindowModel::isItemEmphasized(Control list, int index) const
+{
+    return itemFlag(list, index, &Item::emphasized);
 }
 
 Text WindowModel::text() const

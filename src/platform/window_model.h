@@ -25,6 +25,8 @@ public:
     bool isDisabled(Control control) const override;
     void setItemChecked(Control list, int index, bool checked) override;
     bool isItemChecked(Control list, int index) const override;
+    void setItemEmphasized(Control list, int index, bool emphasized) override;
+    bool isItemEmphasized(Control list, int index) const override;
     Text text() const override;
     void replaceText(const Text& text) override;
     bool replaceTextIf(const Text& text, const std::function<bool()>& stillWanted) override;
@@ -36,6 +38,7 @@ public:
         Text text;
         int data = 0;
         bool checked = false;
+        bool emphasized = false;
     };
     /// A consistent copy of one control's state, with a counter that grows with every change of its items.
     struct ControlState {
@@ -56,6 +59,9 @@ protected:
 
 private:
     static std::size_t slot(Control control) { return static_cast<std::size_t>(control); }
+    /// Sets one flag of the item at `index`, if there is one.
+    void setItemFlag(Control list, int index, bool Item::*flag, bool value);
+    bool itemFlag(Control list, int index, bool Item::*flag) const;
 
     mutable std::mutex mutex;
     std::array<ControlState, ControlCount> controls;

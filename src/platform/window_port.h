@@ -37,6 +37,10 @@ public:
     /// the program's to set: a click does not change it.
     virtual void setItemChecked(Control list, int index, bool checked) = 0;
     virtual bool isItemChecked(Control list, int index) const = 0;
+    /// Shows the item at `index` in bold (nothing for an index without item): an entry new since the page was last
+    /// shown.
+    virtual void setItemEmphasized(Control list, int index, bool emphasized) = 0;
+    virtual bool isItemEmphasized(Control list, int index) const = 0;
     /// The text box's whole content.
     virtual Text text() const = 0;
     virtual void replaceText(const Text& text) = 0;

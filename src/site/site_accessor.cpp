@@ -168,27 +168,44 @@ CountsLoad SiteAccessor::queryCounts() const
         counts.entries = countIn(page, site::entryCountPattern(), MaxEntries);
         if (counts.pages >= 0 && counts.entries >= 0)
             return counts;
-        if (copySaved) {
-            // A page without the counts (a parked domain, a portal) counts as a failed download.
-            counts.download.body.clear();
-            counts.download.failure = platform::DownloadFailure::Other;
-            counts.download.reason = "the page holds no counts";
+        if (!copySaved) {
+            counts.savedPages = savedPageNumbers();
+            return counts;
         }
+        // A page without the counts (a parked domain, a portal) counts as a failed download.
+        counts.download.body.clear();
+        counts.download.failure = platform::DownloadFailure::Other;
+        counts.download.reason = "the page holds no counts";
     }
+    CountsLoad saved = savedCounts();
+    saved.download = std::move(counts.download);
+    return saved;
+}
+
+CountsLoad SiteAccessor::savedCounts() const
+{
+    CountsLoad counts;
+    const platform::Path stored = listingFilePath(1);
     if (platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes); copy && !copy->empty()) {
         counts.pages = countIn(*copy, site::pageCountPattern(), MaxPages);
         counts.entries = countIn(*copy, site::entryCountPattern(), MaxEntries);
         counts.source = ListingSource::Stored;
         counts.storedAt = platform::modificationTime(stored);
     }
-    if (counts.pages < 0 || counts.entries < 0) {
-        // No counts: the pages saved are what can be read.
-        for (const std::string& name : platform::regularFilesIn(listingFolder()))
-            if (const int page = site::listingPageOfFileName(name); page > 0)
-                counts.savedPages.push_back(page);
-        std::sort(counts.savedPages.begin(), counts.savedPages.end());
-    }
+    // No counts: the pages saved are what can be read.
+    if (counts.pages < 0 || counts.entries < 0)
+        counts.savedPages = savedPageNumbers();
     return counts;
+}
+
+std::vector<int> SiteAccessor::savedPageNumbers() const
+{
+    std::vector<int> pages;
+    for (const std::string& name : platform::regularFilesIn(listingFolder()))
+        if (const int page = site::listingPageOfFileName(name); page > 0)
+            pages.push_back(page);
+    std::sort(pages.begin(), pages.end());
+    return pages;
 }
 
 ListingLoad SiteAccessor::loadListing(int page) const
@@ -216,11 +233,8 @@ ListingLoad SiteAccessor::loadListing(int page) const
     }
     // Nothing arrived, a page without entries (a parked domain, a portal, a maintenance page) or a page that was
     // refused: the saved copy, if it still yields entries. It is read, never rewritten.
-    const platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes);
-    if (!copy || copy->empty())
-        return load;
-    auto saved = site::readListingEntries(*copy);
-    if (!saved)
+    ListingLoad saved = savedListing(page);
+    if (saved.problem)
         return load;
     if (unlisted) {
         // The page that arrived counts as a failed download, as a refused one does.
@@ -229,6 +243,22 @@ ListingLoad SiteAccessor::loadListing(int page) const
         load.download.failure = platform::DownloadFailure::Other;
         load.download.reason = std::string(site::describe(*unlisted));
     }
+    saved.download = std::move(load.download);
+    saved.rejected = load.rejected;
+    return saved;
+}
+
+ListingLoad SiteAccessor::savedListing(int page) const
+{
+    ListingLoad load;
+    load.address = pageAddress(page);
+    const platform::Path stored = listingFilePath(page);
+    const platform::Result<ByteSet> copy = platform::readRegularFile(stored, MaxListingBytes);
+    if (!copy || copy->empty())
+        return load;
+    auto saved = site::readListingEntries(*copy);
+    if (!saved)
+        return load;
     load.entries = std::move(*saved);
     load.problem.reset();
     load.source = ListingSource::Stored;

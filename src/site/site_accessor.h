@@ -68,6 +68,7 @@ struct ListingLoad {
 enum class ArticleFetch {
     Obtained,
     DownloadFailed, ///< nothing arrived (the download has said why)
+    SiteSilent,     ///< nothing arrived: the site did not answer at all (see DownloadResult::siteSilent)
     NotAnArticle,   ///< a page arrived, but not one of the site's article pages (see articles::isArticlePage)
     NoText,         ///< an article page of nothing but mark-up
 };
@@ -85,6 +86,7 @@ struct ArticleReport {
     ArticleState state = ArticleState::Failed;
     platform::Path path;  ///< the article file
     std::string detail;   ///< why the file could not be written, or why what arrived is no article
+    bool siteSilent = false; ///< Failed because the site did not answer at all
 };
 /// Told about each entry as `loadPageArticles` finishes with it. Entries it never reached (the program was stopping,
 /// the store could not be written, or the catalog held another page meanwhile) are not reported.
@@ -124,6 +126,9 @@ public:
     /// brings no counts (waiting for the site no longer than `fallbackDeadline` when there is a copy). A count beyond
     /// any real category's (100,000 pages, 10,000,000 entries) counts as unreadable.
     CountsLoad queryCounts() const;
+    /// Both counts from the saved copy of listing page 1 only, asking the site nothing; with the saved pages when a
+    /// count is unreadable.
+    CountsLoad savedCounts() const;
     /// The address of listing page `page`: the index page for 1, ".../303/<page>.html" otherwise.
     Text pageAddress(int page) const;
     /// Downloads listing page `page`; empty on failure.
@@ -133,6 +138,9 @@ public:
     /// in another encoding (see site::unacceptableListing), the entries come from the listing file (left as it is),
     /// if it has any.
     ListingLoad loadListing(int page) const;
+    /// The entries of listing page `page`'s saved copy only, asking the site nothing (source Stored); the problem
+    /// Unreachable when there is no copy with entries.
+    ListingLoad savedListing(int page) const;
     /// `loadListing`, then the catalog's contents replaced with the entries. Returns the number of entries, or
     /// `loadListing`'s code (-1, -5, -6) with the catalog left exactly as it was.
     int loadCatalog(int page, Catalog& catalog) const;
@@ -166,6 +174,8 @@ public:
 private:
     /// One download; empty on failure.
     ByteSet download(const Text& address) const;
+    /// The numbers of the listing pages that have a saved copy, in order.
+    std::vector<int> savedPageNumbers() const;
     /// One download with the cause of a failure; within `fallbackDeadline` when `copySaved`.
     platform::DownloadResult fetchResult(const Text& address, bool copySaved = false) const;
 

@@ -3,6 +3,7 @@
 
 #include "platform/threads.h"
 #include "site/listing.h"
+#include "support/fault_server.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -87,17 +88,15 @@ TEST_F(ReaderWindow, ChoosingAPageListsItAndLoadsEveryArticle)
     window.clearLog();
     choosePage(2);
     const auto articles = sample.site.articlesOfPage(2);
-    // While the listing loads, the page and entry lists take no choice.
-    std::vector<std::string> expected{"disable page", "disable entry", "clear article", "clear entry"};
+    // The lists stay usable throughout: a later choice overtakes this one.
+    std::vector<std::string> expected{"clear article", "clear entry"};
     for (std::size_t i = 0; i < articles.size(); ++i) {
         const std::string number = std::to_string(i + 1);
         expected.push_back("add article " + utf8(articles[i].title) + " " + number);
         expected.push_back("add entry " + number + " " + number);
     }
-    for (const char* line : {"disable page", "disable entry", "disable article",
-                             "text 正在加載本頁所有文章\r\n如果是首次加載本頁文章，則比較耗時，請耐心等待！\r\n",
-                             "append 如果非首次加載本頁文章，則比較快，不信就等着看！", "enable page", "enable entry",
-                             "enable article", "text 恭喜您：本頁所有文章加載完畢！"})
+    for (const char* line : {"text 正在加載本頁所有文章\r\n如果是首次加載本頁文章，則比較耗時，請耐心等待！\r\n",
+                             "append 如果非首次加載本頁文章，則比較快，不信就等着看！", "text 恭喜您：本頁所有文章加載完畢！"})
         expected.push_back(line);
     EXPECT_EQ(window.log(), expected);
     EXPECT_EQ(workersStarted, 2); // the counts, then the listing with its page worker
@@ -121,16 +120,13 @@ TEST_F(ReaderWindow, FailedOrBlockedPageChoiceChangesNothing)
     const auto before = catalog.entries();
     const int workersBefore = workersStarted;
 
-    // A page without entries, and a page that cannot be downloaded and was never saved: the two lists are enabled
-    // again and nothing else changes; no page worker runs.
+    // A page without entries, and a page that cannot be downloaded and was never saved: nothing changes, and no
+    // page worker runs.
     sample.server.setPage("/303/3.html", gbk("<html>維護中</html>"));
     choosePage(3);
     sample.server.setStatus("/303/2.html", 503);
     choosePage(2);
-    const std::vector<std::string> blockedThenBack{"disable page", "disable entry", "enable page", "enable entry"};
-    std::vector<std::string> expected = blockedThenBack;
-    expected.insert(expected.end(), blockedThenBack.begin(), blockedThenBack.end());
-    EXPECT_EQ(window.log(), expected);
+    EXPECT_TRUE(window.log().empty());
     EXPECT_EQ(workersStarted, workersBefore + 2);
     EXPECT_EQ(catalog.entries(), before);
     EXPECT_EQ(window.text(), gbk("恭喜您：本頁所有文章加載完畢！"));
@@ -298,6 +294,81 @@ TEST(ReaderRace, ALaterArticleChoiceWinsOverASlowerEarlierOne)
     // The slow one was still stored and marked.
     EXPECT_TRUE(platform::exists(site.articleFilePath(articles[4].title)));
     EXPECT_TRUE(window.isItemChecked(Control::ArticleList, 4));
+}
+
+// Choosing a page lists its saved copy at once; when the site's page differs, its entries replace the copy's, the new
+// ones in bold, and the text box says how many articles could not be obtained.
+TEST_F(ReaderWindow, TheSavedPageIsListedFirstAndFreshEntriesReplaceItWithTheNewOnesInBold)
+{
+    onWindowCreated(reader);
+    choosePage(2);
+    const auto articles = sample.site.articlesOfPage(2);
+    std::string items = "<li class=\"catlist_li\"><span class=\"r\">2025-1-1</span><a href=\"/a/new.html\" "
+                        "target=\"_blank\" title=\"" + utf8(gbk("新到的文章")) + "\">t</a></li>\r\n";
+    for (std::size_t i = 0; i + 1 < articles.size(); ++i)
+        items += "<li class=\"catlist_li\"><span class=\"r\">" + utf8(articles[i].date) + "</span><a href=\"" +
+                 utf8(articles[i].href) + "\" target=\"_blank\" title=\"" + utf8(articles[i].title) + "\">t</a></li>\r\n";
+    sample.server.setPage("/303/2.html", gbk("<html><ul>\r\n" + items + "</ul></html>"));
+    window.clearLog();
+    choosePage(2);
+    // The saved copy's twenty entries, then the fresh ones.
+    const std::vector<std::string> log = window.log();
+    ASSERT_GE(log.size(), 42u);
+    EXPECT_EQ(log[2], "add article " + utf8(articles[0].title) + " 1");
+    EXPECT_EQ(log[42], "clear article");
+    ASSERT_EQ(window.itemCount(Control::ArticleList), 20);
+    EXPECT_EQ(window.itemText(Control::ArticleList, 0), gbk("新到的文章"));
+    EXPECT_TRUE(window.isItemEmphasized(Control::ArticleList, 0));
+    EXPECT_FALSE(window.isItemChecked(Control::ArticleList, 0));
+    for (int i = 1; i < 20; ++i) {
+        EXPECT_FALSE(window.isItemEmphasized(Control::ArticleList, i)) << i;
+        EXPECT_TRUE(window.isItemChecked(Control::ArticleList, i)) << i;
+    }
+    EXPECT_EQ(window.text(), gbk("本頁 1 篇文章暫時無法獲取：下載失敗"));
+    // Shown again, the page is what was saved: nothing is new.
+    choosePage(2);
+    EXPECT_FALSE(window.isItemEmphasized(Control::ArticleList, 0));
+}
+
+// A site that accepts connections and never answers: the page list offers the saved pages, the saved page is listed
+// with its marks, the text box says what is missing and why, and an article not stored says so.
+TEST_F(ReaderWindow, ASiteThatNeverAnswersStillListsTheStoreAndSaysWhatIsMissing)
+{
+    onWindowCreated(reader);
+    choosePage(2);
+    const auto articles = sample.site.articlesOfPage(2);
+    const SiteAccessor site(sample.environment());
+    for (const std::size_t i : {0, 1})
+        std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[i].title)));
+    std::filesystem::remove(std::filesystem::path(site.listingFilePath(1)));
+
+    testing_support::RawServer silent("");
+    SiteEnvironment environment = sample.environment();
+    environment.siteAddress = silent.address();
+    // The saved page links its articles on the site that now never answers.
+    ByteSet listing = platform::readWholeFile(site.listingFilePath(2)).value();
+    for (std::size_t at; (at = listing.find(sample.server.baseAddress())) != ByteSet::npos;)
+        listing.replace(at, sample.server.baseAddress().size(), silent.address());
+    ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(2), listing));
+    FakeWindow window2;
+    Catalog catalog2;
+    Reader unanswered{window2, catalog2, environment, [](std::function<void()> work) { work(); }};
+    onWindowCreated(unanswered);
+    ASSERT_EQ(window2.itemCount(Control::PageList), 1);
+    EXPECT_EQ(window2.itemData(Control::PageList, 0), 2);
+    window2.userSelects(Control::PageList, 0);
+    onPageSelected(unanswered);
+    ASSERT_EQ(window2.itemCount(Control::ArticleList), 20);
+    std::vector<bool> marks(20, true);
+    marks[0] = marks[1] = false;
+    EXPECT_EQ(checkMarks(window2), marks);
+    EXPECT_EQ(window2.text(), gbk("本頁 2 篇文章暫時無法獲取：網站無法連接\r\n網站暫時無法連接，現顯示本機保存的目錄"));
+    window2.userSelects(Control::ArticleList, 1);
+    onArticleSelected(unanswered);
+    EXPECT_EQ(window2.text(), gbk("本文尚未保存在本機，網站暫時無法連接，請稍後再試。"));
+    window2.userSelects(Control::ArticleList, 2);
+    onArticleSelected(unanswered);
+    EXPECT_TRUE(window2.text().starts_with(articles[2].title + "\r\n"));
 }
 
 // A page worker of page 1 still downloading when the catalog is rebuilt with page 2 writes nothing into it.
