@@ -96,3 +96,24 @@ if os.path.exists(library_file):
         print(f"| search over {count:,} articles ({library[f'store_{count}_mb']:.0f} MB) | "
               f"{library[f'search_{count}_ms']:.0f} ms | {library[f'first_search_{count}_ms']:.0f} ms |")
     print(f"| EPUB export of 365 articles | {library['epub_365_ms']:.0f} ms | |")
+
+store_first_file = os.path.join(folder, "store_first.json")
+if os.path.exists(store_first_file):
+    with open(store_first_file) as f:
+        first = json.load(f)
+    print("\n### The store answers first (store with pages 1-3, default options, whole commands, medians of 5)\n")
+    print("| site | `show 2 5` | `page 2` | `counts` |")
+    print("|---|---:|---:|---:|")
+    for key, name in (("refused", "refuses connections"), ("black_hole", "accepts and never answers"),
+                      ("parked", "answers 200 with an unrelated page"), ("no_network", "no network at all")):
+        if f"show_{key}_ms" in first:
+            print(f"| {name} | {first[f'show_{key}_ms']:.0f} ms | {first[f'page_{key}_ms']:.0f} ms | "
+                  f"{first[f'counts_{key}_ms']:.0f} ms |")
+    print(f"\n| measure | value |\n|---|---:|")
+    print(f"| `show 2 5 --offline` | {first['show_offline_ms']:.0f} ms, {first['offline_requests']} requests |")
+    print(f"| `update` on an unchanged site | {first['update_unchanged_requests']} requests |")
+    print(f"| window, site never answers: page list filled after it appears | "
+          f"{first['window_page_list_black_hole_ms']:.0f} ms |")
+    print(f"| window, site never answers: page 2 listed and marked after choosing it | "
+          f"{first['window_page_listed_black_hole_ms']:.0f} ms |")
+    print(f"| store unchanged by all of these | {'yes' if first['store_unchanged'] else 'NO'} |")

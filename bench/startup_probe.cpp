@@ -1,9 +1,14 @@
 // Start-up and memory probe, timed from outside by bench/run:
-//   startup_probe serve              serves the sample site on 127.0.0.1 and prints its address; ends with stdin
+//   startup_probe serve              serves the sample site on 127.0.0.1 and prints its address; a line "count" on
+//                                    stdin prints the requests it answered so far; ends with stdin
 //   startup_probe blackhole          serves a site that accepts connections and never answers, as serve does
 //   startup_probe start ADDRESS DIR  opens the window and waits for both counts, then ends
 //   startup_probe shown ADDRESS DIR  opens the window, prints "shown" once it is on screen, then ends
 //   startup_probe page ADDRESS DIR   as start, then loads page 1 with all its articles and prints the resident KiB
+//   startup_probe storefirst ADDRESS DIR
+//                                    opens the window on a store with pages 1-3, prints the milliseconds until the
+//                                    page list is filled, chooses page 2 and prints the milliseconds until its twenty
+//                                    titles are listed and marked as stored
 #include "catalog/catalog.h"
 #include "app/reader.h"
 #include "app/window_definition.h"
@@ -17,7 +22,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -41,9 +48,9 @@ int serve(bool blackHole)
     else
         sample::SampleSite(server.baseAddress()).serveOn(server);
     std::cout << server.baseAddress() << std::endl;
-    std::string ignored;
-    while (std::getline(std::cin, ignored)) {
-    }
+    for (std::string line; std::getline(std::cin, line);)
+        if (line == "count")
+            std::cout << server.totalRequests() << std::endl;
     return 0;
 }
 
@@ -69,6 +76,30 @@ int main(int argc, char** argv)
     window.show();
     onWindowCreated(reader);
     platform::Application::processEvents();
+    const auto waitFor = [](const std::function<bool()>& done) {
+        const auto start = std::chrono::steady_clock::now();
+        while (!done() && std::chrono::steady_clock::now() < start + std::chrono::seconds(30)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            platform::Application::processEvents();
+        }
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    if (mode == "storefirst") {
+        platform::WindowPort& port = window.port();
+        std::cout << waitFor([&] { return port.itemCount(platform::Control::PageList) >= 2; }) << std::endl;
+        testing_support::userSelects(window, platform::Control::PageList, 1);
+        std::cout << waitFor([&] {
+            if (port.itemCount(platform::Control::ArticleList) != 20)
+                return false;
+            for (int i = 0; i < 20; ++i)
+                if (!port.isItemChecked(platform::Control::ArticleList, i))
+                    return false;
+            return true;
+        }) << std::endl;
+        // Downloads from a site that never answers may still be waiting: the process ends without them.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     if (mode == "shown") {
         std::cout << "shown" << std::endl;
         platform::requestShutdown();

@@ -22,8 +22,11 @@ std::string pageRanges(const std::vector<int>& pages)
         std::size_t last = i;
         while (last + 1 < pages.size() && pages[last + 1] == pages[last] + 1)
             ++last;
-        text += (text.empty() ? "" : ", ") + std::to_string(pages[i]) +
-                (last > i ? "-" + std::to_string(pages[last]) : "");
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(pages[i]);
+        if (last > i)
+            text.append("-").append(std::to_string(pages[last]));
         i = last + 1;
     }
     return text;
