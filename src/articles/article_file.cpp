@@ -105,7 +105,7 @@ bool isFileOf(std::string_view fileStart, const Text& title)
     return rest.empty() || rest.starts_with("\r\n");
 }
 
-ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& title)
+ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& title, ByteSet* content)
 {
     for (int attempt = 0; attempt < ArticleNameAttempts; ++attempt) {
         std::string name = articleFileName(title, attempt);
@@ -117,8 +117,14 @@ ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& ti
             return {ArticleFile::State::NotAFile, std::move(name)};
         case platform::FileKind::Regular:
             // The file says whose it is: its first line is its title. Another title's file is passed over.
-            if (const auto start = folder.readStart(name, title.size() + 2); start && isFileOf(*start, title))
+            if (content) {
+                if (auto whole = folder.readRegular(name, MaxArticleFileBytes); whole && isFileOf(*whole, title)) {
+                    *content = std::move(*whole);
+                    return {ArticleFile::State::Stored, std::move(name)};
+                }
+            } else if (const auto start = folder.readStart(name, title.size() + 2); start && isFileOf(*start, title)) {
                 return {ArticleFile::State::Stored, std::move(name)};
+            }
             break;
         }
     }

@@ -9,6 +9,9 @@
 
 namespace articles {
 
+/// The largest article file that is read: a real article is some kilobytes.
+constexpr std::size_t MaxArticleFileBytes = 64u * 1024 * 1024;
+
 /// The article file's name for `title` (GBK), in the file system's encoding (UTF-8), ".txt" included. The title is
 /// decoded as GB18030 and changed only where it must be: \ / : * ? " < > | become their full-width forms, control
 /// characters are dropped, a name of only "." or ".." has its dots replaced by "．", and a name too long for
@@ -38,7 +41,9 @@ struct ArticleFile {
     State state;
     std::string name; ///< empty for NoName
 };
-ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& title);
+/// With `content`, a file found to be the title's is read whole into it (at most `MaxArticleFileBytes`), so that
+/// showing it takes one read.
+ArticleFile findArticleFile(const platform::FolderLookup& folder, const Text& title, ByteSet* content = nullptr);
 
 /// The parts of an article file's text: title, date, author, body and disclaimer joined by CR LF. A file with fewer
 /// lines leaves the later parts empty; the body keeps its own line breaks.

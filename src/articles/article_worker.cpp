@@ -1,7 +1,6 @@
 // The article worker.
 #include "articles/article_worker.h"
 
-#include "articles/article_file.h"
 #include "platform/file_system.h"
 #include "platform/gbk_codec.h"
 
@@ -34,7 +33,8 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
         outcome.kind = ArticleOutcome::Kind::NoTitle;
         return outcome;
     }
-    const ArticleFile file = findArticleFile(platform::FolderLookup(site.categoryFolder()), working.title);
+    ByteSet stored;
+    const ArticleFile file = findArticleFile(platform::FolderLookup(site.categoryFolder()), working.title, &stored);
     const platform::Path path = file.name.empty() ? platform::Path() : platform::joinPath(site.categoryFolder(), file.name);
     outcome.path = path;
     if (file.state == ArticleFile::State::NotAFile) {
@@ -42,7 +42,7 @@ ArticleOutcome obtainArticle(const SiteAccessor& site, const Catalog& catalog, i
         return outcome;
     }
     if (file.state == ArticleFile::State::Stored) {
-        outcome.content = platform::readRegularFile(path, MaxArticleFileBytes).value_or(ByteSet());
+        outcome.content = std::move(stored);
         outcome.stored = true;
     } else {
         if (working.href.empty()) {

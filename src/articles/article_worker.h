@@ -1,6 +1,7 @@
 // The article worker: shows one entry's article in the text box, from its file or downloaded and stored first.
 #pragma once
 
+#include "articles/article_file.h"
 #include "catalog/catalog.h"
 #include "platform/text.h"
 #include "platform/window_port.h"
@@ -31,9 +32,6 @@ struct ArticleOutcome {
     std::string problem;    ///< why what arrived is no article; empty otherwise
     bool siteSilent = false; ///< not stored, and the site did not answer
 };
-
-/// The largest article file that is read: a real article is some kilobytes.
-constexpr std::size_t MaxArticleFileBytes = 64u * 1024 * 1024;
 
 /// How a window's article worker fits the window's later choices.
 struct ArticleWorkerOptions {
