@@ -29,9 +29,20 @@ int runWindow(int argc, char** argv, const SiteEnvironment& environment)
     reader.state->placeholderSite = isPlaceholderSite(environment.siteAddress);
     window.setHandlers({[&] { onPageSelected(reader); }, [&] { onEntrySelected(reader); },
                         [&] { onArticleSelected(reader); }});
+    // Where the last run left the window: its place, its text size, its page and article.
+    const SiteAccessor site(environment);
+    const WindowMemory recalled = recallWindow(site);
+    if (recalled.left && recalled.top && recalled.width && recalled.height)
+        window.setPlace(*recalled.left, *recalled.top, *recalled.width, *recalled.height);
+    if (recalled.textSize)
+        window.setTextSize(*recalled.textSize);
+    reader.state->restoredPage = recalled.page;
+    reader.state->restoredArticle = recalled.article;
     window.show();
     onWindowCreated(reader);
     application.exec();
+    rememberWindow(site, {window.left(), window.top(), window.width(), window.height(), window.textSize(),
+                          reader.state->shownPage.load(), reader.state->shownArticle.load()});
 
     // Workers still running abandon their downloads; each write they make is atomic, so cutting them off after
     // the grace period leaves no partial file.

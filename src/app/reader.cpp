@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
 using platform::Control;
 
@@ -104,13 +105,12 @@ void showOfflineNotice(Reader& reader, bool append)
         reader.window.replaceText(messages::offlineNotice());
 }
 
-// Both selection handlers: start an article worker for the chosen entry, then move the other list to it.
-void onEntryChosen(Reader& reader, Control chosen, Control other)
+// Shows entry `number` as chosen: an article worker for it, and the lists on it (but `chosen`, the list the reader
+// chose it in).
+void chooseEntry(Reader& reader, int number, std::optional<Control> chosen = std::nullopt)
 {
-    if (reader.window.isDisabled(chosen))
-        return;
-    const int number = reader.window.itemData(chosen, reader.window.selectionIndex(chosen));
     const std::uint64_t choice = ++reader.state->articleChoice;
+    reader.state->shownArticle = number;
     articles::ArticleWorkerOptions options;
     options.generation = reader.state->listedGeneration.load();
     // A later choice wins: a slow download that ends after it shows nothing.
@@ -119,7 +119,17 @@ void onEntryChosen(Reader& reader, Control chosen, Control other)
     reader.startWorker([worker, number, options]() mutable {
         articles::runArticleWorker(worker.window, worker.catalog, worker.environment, number, options);
     });
-    reader.window.setSelectionIndex(other, number - 1);
+    for (const Control list : {Control::EntryList, Control::ArticleList})
+        if (list != chosen)
+            reader.window.setSelectionIndex(list, number - 1);
+}
+
+// Both selection handlers: the chosen entry, shown.
+void onEntryChosen(Reader& reader, Control chosen)
+{
+    if (reader.window.isDisabled(chosen))
+        return;
+    chooseEntry(reader, reader.window.itemData(chosen, reader.window.selectionIndex(chosen)), chosen);
 }
 
 } // namespace
@@ -133,9 +143,14 @@ void onWindowCreated(Reader& reader)
     reader.window.addItem(Control::TopicList, site::categoryName(), 1);
     reader.window.setSelectionIndex(Control::TopicList, 0);
     reader.window.setDisabled(Control::TopicList, true);
-    // The counts need the index page: downloaded on a worker, so that the window shows and answers at once.
+    // The counts need the index page: downloaded on a worker, so that the window shows and answers at once. Then
+    // the page and the article of the last run, if any.
     Reader worker = reader;
-    reader.startWorker([worker]() mutable { fillCountLists(worker); });
+    reader.startWorker([worker]() mutable {
+        fillCountLists(worker);
+        if (worker.state->restoredPage > 0)
+            restoreReading(worker, worker.state->restoredPage, worker.state->restoredArticle);
+    });
 }
 
 void fillCountLists(Reader& reader)
@@ -173,21 +188,30 @@ void onPageSelected(Reader& reader)
         return;
     // The lists stay usable while the page loads: a later choice overtakes this one.
     ++reader.state->pageChoice;
+    reader.state->shownPage = page;
+    reader.state->shownArticle = 0;
     Reader worker = reader;
     reader.startWorker([worker, page]() mutable { loadChosenPage(worker, page); });
 }
 
-void loadChosenPage(Reader& reader, int page)
+void loadChosenPage(Reader& reader, int page, int article)
 {
     const std::uint64_t choice = reader.state->pageChoice.load();
+    const std::uint64_t articleBefore = reader.state->articleChoice.load();
     const auto current = [&] { return reader.state->pageChoice.load() == choice; };
+    const auto showArticle = [&](const std::vector<CatalogEntry>& entries) {
+        if (article > 0 && article <= static_cast<int>(entries.size()) && current())
+            chooseEntry(reader, std::exchange(article, 0));
+    };
     const SiteAccessor site(reader.environment);
     // The saved copy is listed at once, with its stored marks, while the site is asked for the fresh one.
     const ListingLoad saved = site.savedListing(page);
     {
         const std::lock_guard guard(reader.state->listing);
-        if (!saved.problem && current())
+        if (!saved.problem && current()) {
             listEntries(reader, site, saved.entries, nullptr);
+            showArticle(saved.entries);
+        }
     }
     const ListingLoad fresh = site.loadListing(page);
     {
@@ -197,15 +221,16 @@ void loadChosenPage(Reader& reader, int page)
         // Fresh entries that differ from the copy shown replace it; those the copy lacked are new.
         if (fresh.source == ListingSource::Network && (saved.problem || !sameEntries(fresh.entries, saved.entries)))
             listEntries(reader, site, fresh.entries, saved.problem ? nullptr : &saved.entries);
+        showArticle(fresh.entries);
     }
-    runPageWorker(reader, fresh.source == ListingSource::Stored);
+    runPageWorker(reader, fresh.source == ListingSource::Stored, articleBefore);
 }
 
-void runPageWorker(Reader& reader, bool offlineNotice)
+void runPageWorker(Reader& reader, bool offlineNotice, std::optional<std::uint64_t> articleChoiceBefore)
 {
     const SiteAccessor site(reader.environment);
     const std::uint64_t listed = reader.state->listedGeneration;
-    const std::uint64_t article = reader.state->articleChoice;
+    const std::uint64_t article = articleChoiceBefore.value_or(reader.state->articleChoice.load());
     // The text box is the page's until an article is chosen or another page listed.
     const auto pageShown = [state = reader.state, listed, article] {
         return state->articleChoice.load() == article && state->listedGeneration.load() == listed;
@@ -228,10 +253,24 @@ void runPageWorker(Reader& reader, bool offlineNotice)
 
 void onArticleSelected(Reader& reader)
 {
-    onEntryChosen(reader, Control::ArticleList, Control::EntryList);
+    onEntryChosen(reader, Control::ArticleList);
 }
 
 void onEntrySelected(Reader& reader)
 {
-    onEntryChosen(reader, Control::EntryList, Control::ArticleList);
+    onEntryChosen(reader, Control::EntryList);
+}
+
+void restoreReading(Reader& reader, int page, int article)
+{
+    for (int index = 0; index < reader.window.itemCount(Control::PageList); ++index) {
+        if (reader.window.itemData(Control::PageList, index) != page)
+            continue;
+        // As if the reader had chosen them again: the page from its saved copy at once, the article from the store.
+        reader.window.setSelectionIndex(Control::PageList, index);
+        ++reader.state->pageChoice;
+        reader.state->shownPage = page;
+        loadChosenPage(reader, page, article);
+        return;
+    }
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 /// What the handlers and the workers they start share besides the catalog.
 struct ReaderState {
@@ -25,6 +26,12 @@ struct ReaderState {
     std::atomic<bool> offlineNoticeShown{false};
     /// The site is the built-in placeholder: when the counts cannot be read, the text box says how to set it.
     bool placeholderSite = false;
+    /// The page chosen last and the entry shown last (0: none), kept for the next run.
+    std::atomic<int> shownPage{0};
+    std::atomic<int> shownArticle{0};
+    /// The page and entry of the last run, shown again once the counts are listed (0: none).
+    int restoredPage = 0;
+    int restoredArticle = 0;
 };
 
 /// What every handler works with. `startWorker` runs a procedure on a new thread; tests may run it in place.
@@ -54,13 +61,19 @@ void onPageSelected(Reader& reader);
 /// Lists the entries of listing page `page`'s saved copy at once, with their stored marks; then downloads the page
 /// and, when it brings other entries, lists those instead, the ones new since the saved copy in bold; then runs the
 /// page worker. Stops wherever a later page choice has overtaken it. A page that cannot be loaded changes nothing.
-void loadChosenPage(Reader& reader, int page);
+/// With `article`, that entry is shown as soon as the page is listed.
+void loadChosenPage(Reader& reader, int page, int article = 0);
 /// The page worker: shows the loading message, stores every article of the catalog (checking each stored one in the
 /// article list) and shows the completion message, or how many articles are missing and why; followed by the
 /// offline notice when `offlineNotice` and it was not shown yet. It writes into the text box only while no article
-/// was chosen and no other page listed since it began.
-void runPageWorker(Reader& reader, bool offlineNotice = false);
+/// was chosen (since `articleChoiceBefore`, the article choice counter when the page was chosen; else since it
+/// began) and no other page listed.
+void runPageWorker(Reader& reader, bool offlineNotice = false,
+                   std::optional<std::uint64_t> articleChoiceBefore = std::nullopt);
 /// The article-selection handler: starts an article worker for the chosen entry and selects it in the entry list.
 void onArticleSelected(Reader& reader);
 /// The entry-selection handler: starts an article worker for the chosen entry and selects it in the article list.
 void onEntrySelected(Reader& reader);
+/// Shows listing page `page` and entry `article` again, as the last run left them: selects the page (when the page
+/// list offers it) and loads it as a choice would, showing the entry as soon as the page is listed.
+void restoreReading(Reader& reader, int page, int article);

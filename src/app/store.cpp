@@ -1,4 +1,4 @@
-// Choosing the store's folder.
+// Choosing the store's folder and the site, and what the window keeps between runs.
 #include "app/store.h"
 
 #include "platform/config_file.h"
@@ -7,7 +7,10 @@
 #include "site/address.h"
 #include "site/site_texts.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <map>
 
 platform::Path chooseStoreRoot(const std::string& requested)
 {
@@ -65,4 +68,58 @@ std::string howToSetTheSite()
 {
     return "no site is set: name it with --site ADDRESS, the environment variable VARNHOLT_SITE, or a line "
            "site=ADDRESS in " + platform::configFilePath();
+}
+
+namespace {
+
+platform::Path windowMemoryPath(const SiteAccessor& site)
+{
+    return platform::joinPath(site.rootFolder(), ".varnholt-window");
+}
+
+// A whole number of at most six digits, or nothing.
+std::optional<int> smallNumber(const std::map<std::string, std::string>& values, const std::string& key)
+{
+    const auto found = values.find(key);
+    int value = 0;
+    if (found == values.end() || found->second.empty() || found->second.size() > 7)
+        return std::nullopt;
+    const char* end = found->second.data() + found->second.size();
+    const auto [stop, error] = std::from_chars(found->second.data(), end, value);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+WindowMemory recallWindow(const SiteAccessor& site)
+{
+    const std::map<std::string, std::string> values = platform::readKeyValues(windowMemoryPath(site));
+    WindowMemory memory;
+    memory.left = smallNumber(values, "left");
+    memory.top = smallNumber(values, "top");
+    memory.width = smallNumber(values, "width");
+    memory.height = smallNumber(values, "height");
+    memory.textSize = smallNumber(values, "text_size");
+    memory.page = std::max(0, smallNumber(values, "page").value_or(0));
+    memory.article = std::max(0, smallNumber(values, "article").value_or(0));
+    return memory;
+}
+
+void rememberWindow(const SiteAccessor& site, const WindowMemory& memory)
+{
+    std::map<std::string, std::string> values;
+    const auto keep = [&](const char* key, std::optional<int> value) {
+        if (value)
+            values[key] = std::to_string(*value);
+    };
+    keep("left", memory.left);
+    keep("top", memory.top);
+    keep("width", memory.width);
+    keep("height", memory.height);
+    keep("text_size", memory.textSize);
+    keep("page", memory.page);
+    keep("article", memory.article);
+    platform::writeKeyValues(windowMemoryPath(site), values);
 }

@@ -5,7 +5,7 @@
 #include "site/site_accessor.h"
 
 #include <cstdio>
-
+#include <optional>
 #include <string>
 
 /// The folder that holds the folder tree: `requested` when given (created when missing), else the running directory
@@ -28,3 +28,15 @@ bool isPlaceholderSite(const std::string& address);
 
 /// One line saying how to set the site, for when the placeholder fails.
 std::string howToSetTheSite();
+
+/// What the window keeps between runs, in a small file beside the store: its place, the text size, and the page and
+/// entry shown last (0: none).
+struct WindowMemory {
+    std::optional<int> left, top, width, height;
+    std::optional<int> textSize;
+    int page = 0;
+    int article = 0;
+};
+WindowMemory recallWindow(const SiteAccessor& site);
+/// Keeps `memory` for the next run; a failure is not reported (the next run starts as a first one).
+void rememberWindow(const SiteAccessor& site, const WindowMemory& memory);

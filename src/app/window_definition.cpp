@@ -20,8 +20,9 @@ const platform::WindowDefinition& windowDefinition()
             {"标签1專題", ControlKind::Label, 16, 56, 64, 24, fromUtf8("專題："), {}},
             {"组合框1頁序", ControlKind::DropDownList, 40, 96, 64, 28, {}, Control::PageList},
             {"标签1標題", ControlKind::Label, 80, 16, 104, 24, fromUtf8("Marrowfen"), {}},
-            {"编辑框1", ControlKind::TextBox, 272, 16, 400, 552, {}, Control::TextBox},
-            {"选择列表框1", ControlKind::CheckListBox, 16, 136, 240, 432, {}, Control::ArticleList},
+            // A larger window gives the text box its width and height, and the article list its height.
+            {"编辑框1", ControlKind::TextBox, 272, 16, 400, 552, {}, Control::TextBox, true, true},
+            {"选择列表框1", ControlKind::CheckListBox, 16, 136, 240, 432, {}, Control::ArticleList, false, true},
         }};
     return definition;
 }

@@ -1,4 +1,4 @@
-// Reading the configuration file.
+// Small key=value files: the configuration file, and what the window keeps between runs.
 #include "platform/config_file.h"
 
 #include "platform/file_system.h"
@@ -23,12 +23,12 @@ std::string_view trimmed(std::string_view text)
 
 } // namespace
 
-std::string configValue(const std::string& key)
+std::map<std::string, std::string> readKeyValues(const Path& path)
 {
-    const Result<ByteSet> file = readRegularFileThroughLinks(configFilePath(), MaxConfigBytes);
+    std::map<std::string, std::string> values;
+    const Result<ByteSet> file = readRegularFileThroughLinks(path, MaxConfigBytes);
     if (!file)
-        return {};
-    std::string value;
+        return values;
     std::string_view rest = *file;
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
@@ -36,11 +36,30 @@ std::string configValue(const std::string& key)
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (line.empty() || line.front() == '#' || line.front() == ';' || line.front() == '[')
             continue;
-        const std::size_t equals = line.find('=');
-        if (equals != std::string_view::npos && trimmed(line.substr(0, equals)) == key)
-            value = trimmed(line.substr(equals + 1));
+        if (const std::size_t equals = line.find('='); equals != std::string_view::npos)
+            values[std::string(trimmed(line.substr(0, equals)))] = trimmed(line.substr(equals + 1));
     }
-    return value;
+    return values;
+}
+
+Status writeKeyValues(const Path& path, const std::map<std::string, std::string>& values)
+{
+    std::string text;
+    for (const auto& [key, value] : values)
+        if (key.find_first_of("\r\n=") == std::string::npos && value.find_first_of("\r\n") == std::string::npos)
+            text += key + "=" + value + "\n";
+    const std::size_t slash = path.rfind('/');
+    if (slash != Path::npos && slash > 0)
+        if (Status made = ensureDirectories(path.substr(0, slash)); !made)
+            return made;
+    return writeWholeFile(path, text);
+}
+
+std::string configValue(const std::string& key)
+{
+    const std::map<std::string, std::string> values = readKeyValues(configFilePath());
+    const auto found = values.find(key);
+    return found == values.end() ? std::string() : found->second;
 }
 
 } // namespace platform

@@ -1,13 +1,25 @@
 // The program's configuration file: plain `key=value` lines.
 #pragma once
 
+#include "platform/file_system.h"
+#include "platform/outcome.h"
+
+#include <map>
 #include <string>
 
 namespace platform {
 
-/// The value of `key` in the configuration file (see configFilePath; a link to a regular file is followed), or the
-/// empty text when the file or the key is missing. Lines are `key=value`, white space around both trimmed; blank lines, lines starting with '#' or ';'
-/// and section headers such as "[General]" are passed over; the last line of a key wins.
+/// The `key=value` lines of the small file at `path` (a link to a regular file is followed; at most 64 KiB), white
+/// space around both trimmed; blank lines, lines starting with '#' or ';' and section headers such as "[General]" are
+/// passed over; the last line of a key wins. Empty when the file is missing or unreadable.
+std::map<std::string, std::string> readKeyValues(const Path& path);
+
+/// Writes `values` as `key=value` lines to the file at `path`, whole and atomically, creating its folder. A key or a
+/// value holding a line break is left out.
+Status writeKeyValues(const Path& path, const std::map<std::string, std::string>& values);
+
+/// The value of `key` in the configuration file (see configFilePath), read as readKeyValues reads; the empty text
+/// when the file or the key is missing.
 std::string configValue(const std::string& key);
 
 } // namespace platform

@@ -7,18 +7,26 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QFont>
 #include <QLabel>
 #include <QIcon>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QShortcut>
 #include <QStringList>
+#include <QWheelEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -36,17 +44,35 @@ QString displayText(const Text& text)
     return shown;
 }
 
+constexpr int DefaultTextPixels = 20;
+constexpr int SmallestTextPixels = 10;
+constexpr int LargestTextPixels = 60;
+// No control that grows is made smaller than this by a small window.
+constexpr int SmallestSide = 120;
+
 QFont controlFont()
 {
     QFont font;
-    // "楷体" first; on systems without it, an installed Kai-style font of the same design.
+    // "楷体" first; on systems without it, an installed Kai-style font of the same design, then any CJK face.
     font.setFamilies({QStringLiteral("楷体"), QStringLiteral("KaiTi"), QStringLiteral("AR PL UKai CN"),
                       QStringLiteral("AR PL UKai TW"), QStringLiteral("AR PL UKai HK"),
-                      QStringLiteral("AR PL UKai TW MBE"), QStringLiteral("STKaiti")});
-    font.setPixelSize(20);
+                      QStringLiteral("AR PL UKai TW MBE"), QStringLiteral("STKaiti"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+                      QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")});
+    font.setPixelSize(DefaultTextPixels);
     font.setWeight(QFont::Normal);
     return font;
 }
+
+// Calls `handle` with the events of the objects it watches; true from it consumes the event.
+class EventWatcher : public QObject {
+public:
+    explicit EventWatcher(std::function<bool(QObject*, QEvent*)> handle) : handle(std::move(handle)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override { return handle(watched, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> handle;
+};
 
 } // namespace
 
@@ -86,6 +112,10 @@ struct Window::Impl : WindowModel {
     std::array<std::atomic<bool>, ControlCount> pending{};
     std::array<std::uint64_t, ControlCount> shownVersion{};
     int suppressClickRow = -1;
+    WindowDefinition definition;                                   // the places a window of the defined size has
+    std::vector<std::pair<QWidget*, ControlDefinition>> placed;     // each control with its definition
+    int textPixels = DefaultTextPixels;
+    EventWatcher* watcher = nullptr;
 
     void changed(Control control) override
     {
@@ -145,6 +175,8 @@ struct Window::Impl : WindowModel {
                 for (const Item& item : state.items) {
                     auto* entry = new QListWidgetItem(fromGbk(item.text), list);
                     entry->setData(Qt::UserRole, item.data);
+                    // A title too long for the list ends in an ellipsis; the whole title shows on hovering.
+                    entry->setToolTip(entry->text());
                     // A check box the user cannot change: it shows whether the article is stored.
                     entry->setFlags(entry->flags() & ~Qt::ItemIsUserCheckable);
                 }
@@ -191,15 +223,39 @@ struct Window::Impl : WindowModel {
             (*handler)();
     }
 
-    void build(const WindowDefinition& definition)
+    void build(const WindowDefinition& defined)
     {
+        definition = defined;
         widget.setGeometry(definition.left, definition.top, definition.width, definition.height);
-        // The controls have fixed places and sizes: a larger window would only show empty space.
-        widget.setFixedSize(definition.width, definition.height);
+        // The smallest window still gives every growing control its smallest side.
+        std::optional<int> narrower, lower;
+        for (const ControlDefinition& control : definition.controls) {
+            if (control.growsWide)
+                narrower = std::min(narrower.value_or(control.width), control.width - SmallestSide);
+            if (control.growsTall)
+                lower = std::min(lower.value_or(control.height), control.height - SmallestSide);
+        }
+        widget.setMinimumSize(definition.width - std::max(0, narrower.value_or(0)),
+                              definition.height - std::max(0, lower.value_or(0)));
+        watcher = new EventWatcher([this](QObject* watched, QEvent* event) { return watch(watched, event); });
+        watcher->setParent(&widget);
+        widget.installEventFilter(watcher);
         // The platform's quit keys (Ctrl+Q) close the window, as in every desktop program.
         auto* quit = new QShortcut(QKeySequence::Quit, &widget);
         quit->setContext(Qt::WindowShortcut);
         QObject::connect(quit, &QShortcut::activated, &widget, [this] { widget.close(); });
+        const auto shortcut = [this](const QKeySequence& keys, std::function<void()> act) {
+            auto* made = new QShortcut(keys, &widget);
+            made->setContext(Qt::WindowShortcut);
+            QObject::connect(made, &QShortcut::activated, &widget, std::move(act));
+        };
+        shortcut(QKeySequence::ZoomIn, [this] { setTextPixels(textPixels + 2); });
+        shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { setTextPixels(textPixels + 2); });
+        shortcut(QKeySequence::ZoomOut, [this] { setTextPixels(textPixels - 2); });
+        shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setTextPixels(DefaultTextPixels); });
+        // The next and the previous article, without the mouse.
+        shortcut(QKeySequence(Qt::ALT | Qt::Key_Down), [this] { moveArticle(1); });
+        shortcut(QKeySequence(Qt::ALT | Qt::Key_Up), [this] { moveArticle(-1); });
         const QFont font = controlFont();
         for (const ControlDefinition& control : definition.controls) {
             QWidget* created = nullptr;
@@ -213,15 +269,20 @@ struct Window::Impl : WindowModel {
                 created = combo;
                 break;
             }
-            case ControlKind::CheckListBox:
-                created = new QListWidget(&widget);
+            case ControlKind::CheckListBox: {
+                auto* list = new QListWidget(&widget);
+                list->setTextElideMode(Qt::ElideRight);
+                list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                created = list;
                 break;
+            }
             case ControlKind::TextBox: {
                 auto* box = new QPlainTextEdit(&widget);
                 box->setReadOnly(true);
                 box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
                 box->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
                 box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                box->viewport()->installEventFilter(watcher);
                 created = box;
                 break;
             }
@@ -229,12 +290,92 @@ struct Window::Impl : WindowModel {
             created->setObjectName(QString::fromStdString(control.name));
             created->setGeometry(control.left, control.top, control.width, control.height);
             created->setFont(font);
+            placed.emplace_back(created, control);
             if (control.role) {
                 roles[*control.role] = created;
                 created->setProperty("role", static_cast<int>(*control.role));
             }
             connectSignals(control, created);
         }
+        // Tab follows the screen: the topic, the page, the entry, the article list, the text box.
+        QWidget* previous = nullptr;
+        for (const Control role : {Control::TopicList, Control::PageList, Control::EntryList, Control::ArticleList,
+                                   Control::TextBox}) {
+            QWidget* next = roles.count(role) ? roles[role] : nullptr;
+            if (previous && next)
+                QWidget::setTabOrder(previous, next);
+            previous = next ? next : previous;
+        }
+    }
+
+    bool watch(QObject* watched, QEvent* event)
+    {
+        if (watched == &widget && event->type() == QEvent::Resize) {
+            place();
+            return false;
+        }
+        if (event->type() == QEvent::Wheel) {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            if (wheel->modifiers() & Qt::ControlModifier) {
+                if (wheel->angleDelta().y() != 0)
+                    setTextPixels(textPixels + (wheel->angleDelta().y() > 0 ? 2 : -2));
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Every control at its defined place; those that grow take what the window is larger (or smaller) than defined.
+    void place()
+    {
+        const int wider = widget.width() - definition.width;
+        const int taller = widget.height() - definition.height;
+        for (const auto& [created, control] : placed) {
+            const int width = control.growsWide ? std::max(SmallestSide, control.width + wider) : control.width;
+            const int height = control.growsTall ? std::max(SmallestSide, control.height + taller) : control.height;
+            created->setGeometry(control.left, control.top, width, height);
+        }
+    }
+
+    void setTextPixels(int pixels)
+    {
+        textPixels = std::clamp(pixels, SmallestTextPixels, LargestTextPixels);
+        if (QWidget* box = roles.count(Control::TextBox) ? roles[Control::TextBox] : nullptr) {
+            QFont font = box->font();
+            font.setPixelSize(textPixels);
+            box->setFont(font);
+        }
+    }
+
+    void moveArticle(int step)
+    {
+        auto* list = qobject_cast<QListWidget*>(roles.count(Control::ArticleList) ? roles[Control::ArticleList] : nullptr);
+        if (!list || !list->isEnabled() || list->count() == 0)
+            return;
+        const int row = std::clamp(list->currentRow() + step, 0, list->count() - 1);
+        if (row != list->currentRow())
+            list->setCurrentRow(row); // reported as the user's choice, as an arrow key is
+    }
+
+    // The window within the screen's free area, never smaller than its smallest size. The offscreen platform has no
+    // screen to fit.
+    void fitScreen()
+    {
+        if (QGuiApplication::platformName() == QStringLiteral("offscreen"))
+            return;
+        const QScreen* screen = widget.screen();
+        if (!screen)
+            return;
+        const QRect room = screen->availableGeometry();
+        // Before the window is first shown it has no frame yet: room is left for a title bar and borders.
+        QSize frame = widget.frameGeometry().size() - widget.size();
+        if (frame.isNull())
+            frame = QSize(8, 40);
+        const int width = std::max(widget.minimumWidth(), std::min(widget.width(), room.width() - frame.width()));
+        const int height = std::max(widget.minimumHeight(), std::min(widget.height(), room.height() - frame.height()));
+        const int left = std::clamp(widget.x(), room.left(), std::max(room.left(), room.right() - width - frame.width()));
+        const int top = std::clamp(widget.y(), room.top(), std::max(room.top(), room.bottom() - height - frame.height()));
+        widget.setGeometry(left, top, width, height);
     }
 
     void connectSignals(const ControlDefinition& control, QWidget* created)
@@ -285,7 +426,25 @@ void Window::setHandlers(WindowHandlers handlers)
 
 void Window::show()
 {
+    impl->fitScreen();
     impl->widget.show();
+}
+
+void Window::setPlace(int left, int top, int width, int height)
+{
+    impl->widget.setGeometry(left, top, std::max(width, impl->widget.minimumWidth()),
+                             std::max(height, impl->widget.minimumHeight()));
+    impl->fitScreen();
+}
+
+int Window::textSize() const
+{
+    return impl->textPixels;
+}
+
+void Window::setTextSize(int pixels)
+{
+    impl->setTextPixels(pixels);
 }
 
 void Window::close()

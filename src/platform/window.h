@@ -43,6 +43,15 @@ public:
     int height() const;
     std::string caption() const;
 
+    /// Moves and sizes the window (a remembered place): never smaller than its smallest size, and within the
+    /// screen. The window opens at its definition's place, made to fit a screen that is smaller; the reader may
+    /// make it larger or smaller, and the controls that grow take the difference.
+    void setPlace(int left, int top, int width, int height);
+    /// The text box's character size in pixels (20 at first). Ctrl+plus, Ctrl+minus, Ctrl+0 and Ctrl+wheel over the
+    /// text box change it, between 10 and 60.
+    int textSize() const;
+    void setTextSize(int pixels);
+
     /// Shows every change made to the port so far, on the window's thread.
     void applyPendingChanges();
     /// The toolkit's top-level widget: for tests and probes that look at or act on the window as a user would. Each

@@ -61,6 +61,9 @@ struct ControlDefinition {
     int left = 0, top = 0, width = 0, height = 0;
     Text caption;                 ///< labels only, GBK
     std::optional<Control> role;  ///< how the program reaches it; none for labels
+    /// When the window is larger or smaller than defined, the control takes the difference in width, in height.
+    bool growsWide = false;
+    bool growsTall = false;
 };
 
 /// The window's place and size, and its controls in definition order.

@@ -1,6 +1,8 @@
 // The handlers and the page worker with a recording window, against the sample site.
 #include "app/reader.h"
 
+#include "app/store.h"
+
 #include "platform/threads.h"
 #include "site/listing.h"
 #include "support/fault_server.h"
@@ -369,6 +371,44 @@ TEST_F(ReaderWindow, ASiteThatNeverAnswersStillListsTheStoreAndSaysWhatIsMissing
     window2.userSelects(Control::ArticleList, 2);
     onArticleSelected(unanswered);
     EXPECT_TRUE(window2.text().starts_with(articles[2].title + "\r\n"));
+}
+
+// What the window keeps for the next run: the next start shows the last page and article from the store, with the
+// site refusing connections.
+TEST_F(ReaderWindow, TheNextStartShowsTheLastPageAndArticleFromTheStore)
+{
+    onWindowCreated(reader);
+    choosePage(2);
+    window.userSelects(Control::ArticleList, 3);
+    onArticleSelected(reader);
+    const SiteAccessor site(sample.environment());
+    rememberWindow(site, {60, 70, 800, 700, 26, reader.state->shownPage.load(), reader.state->shownArticle.load()});
+    const WindowMemory recalled = recallWindow(site);
+    EXPECT_EQ(recalled.left, 60);
+    EXPECT_EQ(recalled.height, 700);
+    EXPECT_EQ(recalled.textSize, 26);
+    ASSERT_EQ(recalled.page, 2);
+    ASSERT_EQ(recalled.article, 4);
+
+    SiteEnvironment refused = sample.environment();
+    refused.siteAddress = "http://127.0.0.1:1";
+    FakeWindow window2;
+    Catalog catalog2;
+    Reader next{window2, catalog2, refused, [](std::function<void()> work) { work(); }};
+    next.state->restoredPage = recalled.page;
+    next.state->restoredArticle = recalled.article;
+    onWindowCreated(next);
+    EXPECT_EQ(window2.selectionIndex(Control::PageList), 0); // the only saved page: page 2
+    ASSERT_EQ(window2.itemCount(Control::ArticleList), 20);
+    EXPECT_EQ(window2.selectionIndex(Control::ArticleList), 3);
+    EXPECT_EQ(window2.selectionIndex(Control::EntryList), 3);
+    EXPECT_TRUE(window2.text().starts_with(sample.site.articlesOfPage(2)[3].title + "\r\n"));
+
+    // A damaged memory is no memory.
+    ASSERT_TRUE(platform::writeWholeFile(site.rootFolder() + "/.varnholt-window", "page=two\nleft=99999999\nx"));
+    const WindowMemory damaged = recallWindow(site);
+    EXPECT_EQ(damaged.page, 0);
+    EXPECT_FALSE(damaged.left.has_value());
 }
 
 // A page worker of page 1 still downloading when the catalog is rebuilt with page 2 writes nothing into it.

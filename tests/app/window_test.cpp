@@ -113,8 +113,47 @@ TEST_F(MainWindow, ControlsFollowTheDefinition)
     EXPECT_EQ(view(window, "组合框1頁序").selection, -1);
     EXPECT_EQ(view(window, "组合框1條序").items.size(), 58u);
     EXPECT_TRUE(view(window, "编辑框1").readOnly);
-    // The controls have fixed places: the window keeps its size.
-    EXPECT_FALSE(isResizable(window));
+    // The reader may make the window larger or smaller.
+    EXPECT_TRUE(isResizable(window));
+}
+
+// A larger window gives the text box its width and height and the article list its height; a smaller one takes them
+// back, down to a smallest size; nothing else moves, and nothing overlaps. The text size follows Ctrl+wheel.
+TEST_F(MainWindow, AResizedWindowGivesTheTextBoxAndTheListTheRoomAndCtrlWheelZooms)
+{
+    const struct {
+        int width, height;
+        int boxWidth, boxHeight, listHeight;
+    } sizes[] = {{894, 810, 600, 752, 632}, {500, 400, 206, 342, 222}, {100, 100, 120, 240, 120}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size.width);
+        window.setPlace(50, 50, size.width, size.height);
+        platform::Application::processEvents();
+        const testing_support::ControlView box = view(window, "编辑框1");
+        const testing_support::ControlView list = view(window, "选择列表框1");
+        EXPECT_EQ(box.left, 272);
+        EXPECT_EQ(box.top, 16);
+        EXPECT_EQ(box.width, size.boxWidth);
+        EXPECT_EQ(box.height, size.boxHeight);
+        EXPECT_EQ(list.left, 16);
+        EXPECT_EQ(list.width, 240);
+        EXPECT_EQ(list.height, size.listHeight);
+        EXPECT_LT(list.left + list.width, box.left);
+        EXPECT_EQ(view(window, "组合框1條序").left, 168);
+        EXPECT_GE(window.width(), box.left + box.width);
+        EXPECT_GE(window.height(), list.top + list.height);
+    }
+    window.setPlace(50, 50, 694, 610);
+    EXPECT_EQ(window.textSize(), 20);
+    testing_support::userWheels(window, "编辑框1", 3, true);
+    EXPECT_EQ(view(window, "编辑框1").fontPixelSize, 26);
+    testing_support::userWheels(window, "编辑框1", -1, true);
+    testing_support::userWheels(window, "编辑框1", 5, false); // scrolls, no zoom
+    EXPECT_EQ(window.textSize(), 24);
+    EXPECT_EQ(view(window, "编辑框1").fontPixelSize, 24);
+    EXPECT_EQ(view(window, "选择列表框1").fontPixelSize, 20);
+    window.setTextSize(1000);
+    EXPECT_EQ(window.textSize(), 60);
 }
 
 TEST_F(MainWindow, ReadingFlowEndToEnd)

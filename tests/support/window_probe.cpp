@@ -1,10 +1,14 @@
 // Reading the Qt widgets behind the window, and driving them as the toolkit does for a user.
 #include "support/window_probe.h"
 
+#include <cstdlib>
+
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QWheelEvent>
 #include <QWidget>
 
 namespace testing_support {
@@ -76,6 +80,22 @@ void userSelects(platform::Window& window, platform::Control list, int index)
             emit listWidget->itemClicked(listWidget->item(index));
         else
             listWidget->setCurrentRow(index);
+    }
+}
+
+void userWheels(platform::Window& window, const std::string& name, int notches, bool withControl)
+{
+    window.applyPendingChanges();
+    auto* target = window.widget()->findChild<QWidget*>(QString::fromStdString(name));
+    if (auto* box = qobject_cast<QPlainTextEdit*>(target))
+        target = box->viewport();
+    if (!target)
+        return;
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    for (int i = 0; i < std::abs(notches); ++i) {
+        QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton,
+                          withControl ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(target, &wheel);
     }
 }
 

@@ -32,6 +32,10 @@ ControlView view(platform::Window& window, const std::string& name);
 /// Acts as the user choosing the item at `index` in a list: the same path as a mouse or keyboard choice.
 void userSelects(platform::Window& window, platform::Control list, int index);
 
+/// Turns the mouse wheel `notches` steps (up when positive) over the control with this object name, holding Ctrl
+/// when `withControl`.
+void userWheels(platform::Window& window, const std::string& name, int notches, bool withControl);
+
 /// Whether the user can change the window's size.
 bool isResizable(platform::Window& window);
 
