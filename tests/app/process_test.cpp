@@ -198,6 +198,38 @@ Child startWithSilentNameServer(const std::vector<std::string>& arguments, const
     });
 }
 
+// With no network at all (a network namespace of its own, without even its loopback up) the store answers, and
+// `offline=true` in the configuration file asks the site nothing.
+TEST(Process, WithNoNetworkOrOfflineTheStoreAnswersAndNothingIsAsked)
+{
+    SampleServer sample;
+    const std::string site = sample.server.baseAddress();
+    const std::vector<std::string> show{"show", "2", "5", "--site", site, "--store", sample.store.path()};
+    std::vector<std::string> archive{"archive", "1-3", "--site", site, "--store", sample.store.path()};
+    ASSERT_EQ(finish(start(archive, plainEnvironment())).code, 0);
+    const Finished online = finish(start(show, plainEnvironment()));
+    ASSERT_EQ(online.code, 0) << online.output;
+
+    testing_support::ScratchFolder config;
+    ASSERT_TRUE(platform::ensureDirectories(config.path() + "/varnholt"));
+    ASSERT_TRUE(platform::writeWholeFile(config.path() + "/varnholt/varnholt.conf", "offline=true\n"));
+    std::vector<std::string> environment = plainEnvironment();
+    environment.push_back("XDG_CONFIG_HOME=" + config.path());
+    sample.server.resetCounts();
+    const Finished offline = finish(start(show, environment));
+    EXPECT_EQ(offline.code, 0) << offline.output;
+    EXPECT_EQ(sample.server.totalRequests(), 0);
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace";
+    const Finished isolated = finish(start(show, plainEnvironment(), [] { return unshare(CLONE_NEWNET) == 0; }));
+    if (isolated.code == 77)
+        GTEST_SKIP() << "network namespaces are not allowed here";
+    EXPECT_EQ(isolated.code, 0) << isolated.output;
+    EXPECT_NE(isolated.output.find("site unreachable"), std::string::npos) << isolated.output;
+    EXPECT_NE(isolated.output.find(online.output), std::string::npos);
+}
+
 // A name look-up that never answers keeps the connect time-out (15 s), and Ctrl-C still ends the program at once.
 TEST(Process, ANameLookupThatNeverAnswersKeepsTheTimeLimitsAndCtrlC)
 {
