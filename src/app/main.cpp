@@ -4,6 +4,7 @@
 #include "app/reader.h"
 #include "app/store.h"
 #include "app/window_definition.h"
+#include "app/window_services.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/http_client.h"
@@ -38,8 +39,12 @@ int runWindow(int argc, char** argv, const SiteEnvironment& environment)
         window.setTextSize(*recalled.textSize);
     reader.state->restoredPage = recalled.page;
     reader.state->restoredArticle = recalled.article;
+    window.setServices(readerServices(reader));
     window.show();
     onWindowCreated(reader);
+    // No site set: the window asks for one, as a reader without a terminal must be able to give it.
+    if (reader.state->placeholderSite)
+        window.askForSite();
     application.exec();
     rememberWindow(site, {window.left(), window.top(), window.width(), window.height(), window.textSize(),
                           reader.state->shownPage.load(), reader.state->shownArticle.load()});

@@ -47,8 +47,8 @@ const Text& offlineNotice()
 const Text& siteNotSet()
 {
     static const Text text = platform::gbk::fromUtf8(
-        "未設定網站。請以 --site 網址、環境變數 VARNHOLT_SITE，\r\n或設定檔 ~/.config/varnholt/varnholt.conf 中的一行 "
-        "site=網址 指定網站。");
+        "未設定網站。請按 Ctrl+, 在窗口中設定，或以 --site 網址、環境變數 VARNHOLT_SITE，\r\n或設定檔 "
+        "~/.config/varnholt/varnholt.conf 中的一行 site=網址 指定網站。");
     return text;
 }
 

@@ -2,9 +2,13 @@
 #include "platform/config_file.h"
 
 #include "platform/file_system.h"
+#include "platform/file_system_detail.h"
 #include "platform/user_folders.h"
 
+#include <filesystem>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -53,6 +57,44 @@ Status writeKeyValues(const Path& path, const std::map<std::string, std::string>
         if (Status made = ensureDirectories(path.substr(0, slash)); !made)
             return made;
     return writeWholeFile(path, text);
+}
+
+Status setConfigValue(const std::string& key, const std::string& value)
+{
+    if (key.find_first_of("\r\n=") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
+        return Failure{"a line break in a configuration value"};
+    const Path path = configFilePath();
+    const Result<ByteSet> file = readRegularFileThroughLinks(path, MaxConfigBytes);
+    std::vector<std::string> lines;
+    std::optional<std::size_t> last;
+    for (std::string_view rest = file ? std::string_view(*file) : std::string_view(); !rest.empty();) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        const std::string_view bare = trimmed(line);
+        if (const std::size_t equals = bare.find('=');
+            equals != std::string_view::npos && !bare.starts_with('#') && !bare.starts_with(';') &&
+            trimmed(bare.substr(0, equals)) == key)
+            last = lines.size();
+        lines.emplace_back(line);
+    }
+    const std::string set = key + "=" + value;
+    if (last)
+        lines[*last] = set;
+    else
+        lines.push_back(set);
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    // A configuration file kept elsewhere behind a link is written there: the link stays.
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(detail::nativePath(path), error);
+    const Path target = error ? path : detail::fromNative(real);
+    const std::size_t slash = target.rfind('/');
+    if (slash != Path::npos && slash > 0)
+        if (Status made = ensureDirectories(target.substr(0, slash)); !made)
+            return made;
+    return writeWholeFile(target, text);
 }
 
 std::string configValue(const std::string& key)

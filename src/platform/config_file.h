@@ -18,6 +18,10 @@ std::map<std::string, std::string> readKeyValues(const Path& path);
 /// value holding a line break is left out.
 Status writeKeyValues(const Path& path, const std::map<std::string, std::string>& values);
 
+/// Sets `key` to `value` in the configuration file, keeping its other lines (comments included): the key's last line
+/// is replaced, or a line is added. Written whole and atomically; the file and its folder are made where missing.
+Status setConfigValue(const std::string& key, const std::string& value);
+
 /// The value of `key` in the configuration file (see configFilePath), read as readKeyValues reads; the empty text
 /// when the file or the key is missing.
 std::string configValue(const std::string& key);

@@ -5,18 +5,26 @@
 #include "platform/gbk_codec.h"
 #include "platform/window_model.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QIcon>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
 #include <QShortcut>
 #include <QStringList>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -116,6 +124,9 @@ struct Window::Impl : WindowModel {
     std::vector<std::pair<QWidget*, ControlDefinition>> placed;     // each control with its definition
     int textPixels = DefaultTextPixels;
     EventWatcher* watcher = nullptr;
+    WindowServices services;
+    QDialog* searchDialog = nullptr;
+    QDialog* siteDialog = nullptr;
 
     void changed(Control control) override
     {
@@ -256,6 +267,10 @@ struct Window::Impl : WindowModel {
         // The next and the previous article, without the mouse.
         shortcut(QKeySequence(Qt::ALT | Qt::Key_Down), [this] { moveArticle(1); });
         shortcut(QKeySequence(Qt::ALT | Qt::Key_Up), [this] { moveArticle(-1); });
+        // Search, export and the site: by their keys anywhere in the window, and from the article list's menu.
+        actions = {action(QStringLiteral("搜索本機文章…"), QKeySequence::Find, [this] { openSearch(); }),
+                   action(QStringLiteral("匯出本機文章…"), QKeySequence(Qt::CTRL | Qt::Key_E), [this] { chooseExport(); }),
+                   action(QStringLiteral("設定網站…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { openSiteDialog(); })};
         const QFont font = controlFont();
         for (const ControlDefinition& control : definition.controls) {
             QWidget* created = nullptr;
@@ -273,6 +288,8 @@ struct Window::Impl : WindowModel {
                 auto* list = new QListWidget(&widget);
                 list->setTextElideMode(Qt::ElideRight);
                 list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                list->setContextMenuPolicy(Qt::ActionsContextMenu);
+                list->addActions(actions);
                 created = list;
                 break;
             }
@@ -306,6 +323,118 @@ struct Window::Impl : WindowModel {
                 QWidget::setTabOrder(previous, next);
             previous = next ? next : previous;
         }
+    }
+
+    QList<QAction*> actions;
+
+    QAction* action(const QString& text, const QKeySequence& keys, std::function<void()> act)
+    {
+        auto* made = new QAction(text, &widget);
+        made->setShortcut(keys);
+        made->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(made, &QAction::triggered, &widget, std::move(act));
+        widget.addAction(made);
+        return made;
+    }
+
+    // The search dialog: words in a field, the stored articles that hold them all below; choosing one shows it.
+    void openSearch()
+    {
+        if (!searchDialog) {
+            searchDialog = new QDialog(&widget);
+            searchDialog->setObjectName(QStringLiteral("搜索"));
+            searchDialog->setWindowTitle(QStringLiteral("搜索本機文章"));
+            auto* words = new QLineEdit(searchDialog);
+            words->setObjectName(QStringLiteral("搜索詞"));
+            words->setPlaceholderText(QStringLiteral("詞語，以空格分開；简体、繁體皆可"));
+            auto* status = new QLabel(searchDialog);
+            status->setObjectName(QStringLiteral("搜索結果數"));
+            auto* hits = new QListWidget(searchDialog);
+            hits->setObjectName(QStringLiteral("搜索結果"));
+            hits->setTextElideMode(Qt::ElideRight);
+            auto* layout = new QVBoxLayout(searchDialog);
+            layout->addWidget(words);
+            layout->addWidget(status);
+            layout->addWidget(hits);
+            searchDialog->resize(480, 420);
+            QObject::connect(words, &QLineEdit::returnPressed, searchDialog, [this, words, status, hits] {
+                hits->clear();
+                const std::vector<FoundArticle> found =
+                    services.search ? services.search(words->text().toStdString()) : std::vector<FoundArticle>();
+                for (const FoundArticle& article : found) {
+                    auto* item = new QListWidgetItem(QString::fromStdString(article.line), hits);
+                    item->setData(Qt::UserRole, QString::fromStdString(article.key));
+                    item->setToolTip(item->text());
+                }
+                status->setText(found.empty() ? QStringLiteral("沒有找到") : QStringLiteral("找到 %1 篇").arg(found.size()));
+            });
+            const auto open = [this](QListWidgetItem* item) {
+                if (item && services.openFound)
+                    services.openFound(item->data(Qt::UserRole).toString().toStdString());
+            };
+            QObject::connect(hits, &QListWidget::itemActivated, searchDialog, open);
+            QObject::connect(hits, &QListWidget::itemClicked, searchDialog, open);
+        }
+        searchDialog->show();
+        searchDialog->raise();
+        searchDialog->findChild<QLineEdit*>(QStringLiteral("搜索詞"))->setFocus();
+    }
+
+    // The export: the desktop's file dialog for the place, then the book or the text files written there.
+    void chooseExport()
+    {
+        const QString book = QStringLiteral("EPUB 電子書 (*.epub)");
+        const QString text = QStringLiteral("UTF-8 文字檔，寫入此名稱的資料夾 (*)");
+        QString chosenFilter = book;
+        const QString path = QFileDialog::getSaveFileName(
+            &widget, QStringLiteral("匯出本機文章"),
+            QDir::home().filePath(QStringLiteral("母豬養殖技術.epub")), book + QStringLiteral(";;") + text,
+            &chosenFilter);
+        if (path.isEmpty())
+            return;
+        const std::string said = exportChosen(path.toStdString(), chosenFilter == book);
+        QMessageBox::information(&widget, QStringLiteral("匯出本機文章"), QString::fromStdString(said));
+    }
+
+    std::string exportChosen(const std::string& path, bool epub)
+    {
+        return services.exportTo ? services.exportTo(path, epub) : std::string();
+    }
+
+    // The site dialog: an address (a category address copied from a browser will do), checked before it is kept.
+    void openSiteDialog()
+    {
+        if (!siteDialog) {
+            siteDialog = new QDialog(&widget);
+            siteDialog->setObjectName(QStringLiteral("網站"));
+            siteDialog->setWindowTitle(QStringLiteral("設定網站"));
+            auto* prompt = new QLabel(QStringLiteral("網站地址（可貼上瀏覽器中的欄目地址）："), siteDialog);
+            auto* address = new QLineEdit(siteDialog);
+            address->setObjectName(QStringLiteral("網站地址"));
+            auto* status = new QLabel(siteDialog);
+            status->setObjectName(QStringLiteral("網站狀態"));
+            status->setWordWrap(true);
+            auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, siteDialog);
+            auto* layout = new QVBoxLayout(siteDialog);
+            layout->addWidget(prompt);
+            layout->addWidget(address);
+            layout->addWidget(status);
+            layout->addWidget(buttons);
+            siteDialog->resize(460, 160);
+            const auto keep = [this, address, status] {
+                status->setText(QStringLiteral("正在檢查…"));
+                const std::string why = services.setSite ? services.setSite(address->text().toStdString()) : "";
+                if (why.empty())
+                    siteDialog->hide();
+                else
+                    status->setText(QString::fromStdString(why));
+            };
+            QObject::connect(address, &QLineEdit::returnPressed, siteDialog, keep);
+            QObject::connect(buttons, &QDialogButtonBox::accepted, siteDialog, keep);
+            QObject::connect(buttons, &QDialogButtonBox::rejected, siteDialog, &QDialog::hide);
+        }
+        siteDialog->show();
+        siteDialog->raise();
     }
 
     bool watch(QObject* watched, QEvent* event)
@@ -428,6 +557,21 @@ void Window::show()
 {
     impl->fitScreen();
     impl->widget.show();
+}
+
+void Window::setServices(WindowServices services)
+{
+    impl->services = std::move(services);
+}
+
+void Window::askForSite()
+{
+    impl->openSiteDialog();
+}
+
+std::string Window::exportChosen(const std::string& path, bool epub)
+{
+    return impl->exportChosen(path, epub);
 }
 
 void Window::setPlace(int left, int top, int width, int height)

@@ -34,6 +34,10 @@ public:
 
     WindowPort& port();
     void setHandlers(WindowHandlers handlers);
+    /// What the search (Ctrl+F), export (Ctrl+E) and site (Ctrl+,) dialogs call.
+    void setServices(WindowServices services);
+    /// Opens the dialog that asks for the site's address, as Ctrl+, does.
+    void askForSite();
     void show();
     void close();
     bool isVisible() const;
@@ -54,6 +58,9 @@ public:
 
     /// Shows every change made to the port so far, on the window's thread.
     void applyPendingChanges();
+    /// Runs the export as the export dialog does once the reader chose `path`: for tests, which cannot work the
+    /// desktop's file dialog. Returns the line the window shows.
+    std::string exportChosen(const std::string& path, bool epub);
     /// The toolkit's top-level widget: for tests and probes that look at or act on the window as a user would. Each
     /// control is a child widget with the control's object name; those the program reaches also carry the property
     /// "role", the number of their Control.

@@ -79,4 +79,24 @@ struct WindowHandlers {
     std::function<void()> articleSelected;
 };
 
+/// One article the window's search found: the line it shows (UTF-8) and the key it is opened by.
+struct FoundArticle {
+    std::string line;
+    std::string key;
+};
+
+/// What the window's own dialogs ask of the program; each runs on the window's thread. Texts are UTF-8.
+struct WindowServices {
+    /// The stored articles that hold every word of `query`, best first (Ctrl+F).
+    std::function<std::vector<FoundArticle>(const std::string& query)> search;
+    /// Shows the found article `key` in the text box.
+    std::function<void(const std::string& key)> openFound;
+    /// Writes the stored articles to `path`: an EPUB book, or UTF-8 text files in that folder (Ctrl+E). A line
+    /// saying what was written, or why nothing was.
+    std::function<std::string(const std::string& path, bool epub)> exportTo;
+    /// Checks the site's address the reader typed (Ctrl+, or at start when none is set) and keeps it: the empty text
+    /// when it is kept, else why not.
+    std::function<std::string(const std::string& address)> setSite;
+};
+
 } // namespace platform

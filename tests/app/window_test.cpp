@@ -1,6 +1,7 @@
 // The real window under the offscreen platform: its definition, and the whole reading flow against the sample site.
 #include "app/reader.h"
 #include "app/window_definition.h"
+#include "app/window_services.h"
 
 #include "platform/threads.h"
 #include "platform/window.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 using platform::Control;
@@ -154,6 +156,57 @@ TEST_F(MainWindow, AResizedWindowGivesTheTextBoxAndTheListTheRoomAndCtrlWheelZoo
     EXPECT_EQ(view(window, "选择列表框1").fontPixelSize, 20);
     window.setTextSize(1000);
     EXPECT_EQ(window.textSize(), 60);
+}
+
+// Search, export and the site from the window, with no terminal: the search finds 豬 and 猪 alike and opens the hit,
+// the export writes the book, and the site dialog checks an address before it keeps it in the configuration file.
+TEST_F(MainWindow, SearchExportAndTheSiteFromTheWindow)
+{
+    using testing_support::userEnters;
+    userSelects(window, Control::PageList, 0);
+    ASSERT_TRUE(waitFor([&] { return window.port().text() == gbk("恭喜您：本頁所有文章加載完畢！"); }));
+    ASSERT_TRUE(platform::waitForDetachedThreads(std::chrono::seconds(5)));
+    window.setServices(readerServices(reader));
+
+    testing_support::userTriggers(window, "搜索本機文章…");
+    ASSERT_TRUE(testing_support::dialogOpen(window, "搜索"));
+    userEnters(window, "搜索詞", "豬");
+    const std::vector<std::string> traditional = view(window, "搜索結果").items;
+    userEnters(window, "搜索詞", "猪");
+    const std::vector<std::string> found = view(window, "搜索結果").items;
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found, traditional);
+    EXPECT_EQ(view(window, "搜索結果數").caption, "找到 " + std::to_string(found.size()) + " 篇");
+    EXPECT_TRUE(found[0].starts_with("第1頁　"));
+    testing_support::userActivates(window, "搜索結果", 0);
+    const Text shown = window.port().text();
+    const std::string title = testing_support::utf8(shown.substr(0, shown.find("\r\n")));
+    EXPECT_NE(found[0].find("　" + title + "　"), std::string::npos);
+    const int selected = window.port().selectionIndex(Control::ArticleList);
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ(testing_support::utf8(window.port().itemText(Control::ArticleList, selected)), title);
+    userEnters(window, "搜索詞", "不存在的詞");
+    EXPECT_EQ(view(window, "搜索結果數").caption, "沒有找到");
+
+    testing_support::ScratchFolder out;
+    const std::string book = out.path() + "/book.epub";
+    EXPECT_EQ(window.exportChosen(book, true), "已匯出 20 篇文章到 " + book);
+    EXPECT_EQ(platform::readWholeFile(book).value_or("").substr(0, 2), "PK");
+
+    testing_support::ScratchFolder config;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    ASSERT_TRUE(platform::ensureDirectories(config.path() + "/varnholt"));
+    ASSERT_TRUE(platform::writeWholeFile(config.path() + "/varnholt/varnholt.conf", "# mine\nsite=https://old\n"));
+    window.askForSite();
+    ASSERT_TRUE(testing_support::dialogOpen(window, "網站"));
+    userEnters(window, "網站地址", "no site");
+    EXPECT_TRUE(view(window, "網站狀態").caption.starts_with("這不是網站地址"));
+    EXPECT_TRUE(testing_support::dialogOpen(window, "網站"));
+    userEnters(window, "網站地址", sample.server.baseAddress() + "/303/index.html");
+    EXPECT_FALSE(testing_support::dialogOpen(window, "網站"));
+    EXPECT_EQ(platform::readWholeFile(config.path() + "/varnholt/varnholt.conf").value_or(""),
+              "# mine\nsite=" + sample.server.baseAddress() + "\n");
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(MainWindow, ReadingFlowEndToEnd)

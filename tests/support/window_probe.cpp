@@ -3,9 +3,12 @@
 
 #include <cstdlib>
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QWheelEvent>
@@ -30,7 +33,7 @@ ControlView view(platform::Window& window, const std::string& name)
 {
     window.applyPendingChanges();
     ControlView view;
-    QWidget* widget = window.widget()->findChild<QWidget*>(QString::fromStdString(name), Qt::FindDirectChildrenOnly);
+    QWidget* widget = window.widget()->findChild<QWidget*>(QString::fromStdString(name));
     if (!widget)
         return view;
     view.found = true;
@@ -97,6 +100,37 @@ void userWheels(platform::Window& window, const std::string& name, int notches, 
                           withControl ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(target, &wheel);
     }
+}
+
+void userTriggers(platform::Window& window, const std::string& text)
+{
+    window.applyPendingChanges();
+    for (QAction* action : window.widget()->actions())
+        if (action->text().toStdString() == text)
+            action->trigger();
+}
+
+void userEnters(platform::Window& window, const std::string& name, const std::string& text)
+{
+    if (auto* field = window.widget()->findChild<QLineEdit*>(QString::fromStdString(name))) {
+        field->setText(QString::fromStdString(text));
+        emit field->returnPressed();
+    }
+}
+
+void userActivates(platform::Window& window, const std::string& name, int row)
+{
+    auto* list = window.widget()->findChild<QListWidget*>(QString::fromStdString(name));
+    if (list && row >= 0 && row < list->count()) {
+        list->setCurrentRow(row);
+        emit list->itemActivated(list->item(row));
+    }
+}
+
+bool dialogOpen(platform::Window& window, const std::string& name)
+{
+    const auto* dialog = window.widget()->findChild<QDialog*>(QString::fromStdString(name));
+    return dialog && dialog->isVisible();
 }
 
 bool isResizable(platform::Window& window)

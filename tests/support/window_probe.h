@@ -36,6 +36,18 @@ void userSelects(platform::Window& window, platform::Control list, int index);
 /// when `withControl`.
 void userWheels(platform::Window& window, const std::string& name, int notches, bool withControl);
 
+/// Triggers the window's action named `text` (UTF-8), as its shortcut or its menu entry does.
+void userTriggers(platform::Window& window, const std::string& text);
+
+/// Types `text` into the line field with this object name (in the window or one of its dialogs) and presses Enter.
+void userEnters(platform::Window& window, const std::string& name, const std::string& text);
+
+/// Activates (Enter, or a double click) the item at `row` of the list with this object name.
+void userActivates(platform::Window& window, const std::string& name, int row);
+
+/// Whether the dialog with this object name is open.
+bool dialogOpen(platform::Window& window, const std::string& name);
+
 /// Whether the user can change the window's size.
 bool isResizable(platform::Window& window);
 
