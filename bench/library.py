@@ -2,8 +2,9 @@
 """Times `varnholt search` over generated stores of 1,000, 10,000 and 30,000 articles (about 3 KB of GBK text each,
 with saved listing pages of twenty entries) and `varnholt export --epub` of 365 articles; whole commands, warm page
 cache, medians. A search keeps a snapshot of the store for the next one: "search" is a search after one before it,
-"first_search" a search without a snapshot (it reads every file and writes the snapshot). Prints one JSON object.
-Usage: library.py VARNHOLT FOLDER"""
+"first_search" a search without a snapshot (it reads every file and writes the snapshot). With the start-up probe,
+also the window's search over 10,000 articles (the search alone, in the window's process). Prints one JSON object.
+Usage: library.py VARNHOLT FOLDER [PROBE]"""
 import json
 import os
 import random
@@ -13,6 +14,7 @@ import sys
 import time
 
 varnholt, folder = sys.argv[1], sys.argv[2]
+probe = sys.argv[3] if len(sys.argv) > 3 else None
 CHARS = "母猪仔猪饲养管理产房保温发情配种妊娠哺乳断奶疫苗消毒营养饲料体温采食栏舍通风温度湿度疾病预防治疗分娩护理"
 PUNCT = "，。、；"
 SITE = "http://127.0.0.1:1"  # nothing is downloaded
@@ -70,6 +72,10 @@ for count in (1000, 10000, 30000):
     result["first_search_%d_ms" % count] = timed(search, 5, lambda: os.path.exists(snapshot) and os.remove(snapshot))
     result["search_%d_ms" % count] = timed(search, 9)
     result["store_%d_mb" % count] = size / 1e6
+    if probe and count == 10000:
+        samples = [float(subprocess.run([probe, "windowsearch", SITE, root, "难产"], capture_output=True, text=True,
+                                        env={"QT_QPA_PLATFORM": "offscreen"}).stdout.split()[0]) for _ in range(9)]
+        result["window_search_10000_ms"] = statistics.median(samples)
 root = os.path.join(folder, "store-365")
 if not os.path.isdir(root):
     make_store(root, 365)

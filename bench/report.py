@@ -96,6 +96,9 @@ if os.path.exists(library_file):
         print(f"| search over {count:,} articles ({library[f'store_{count}_mb']:.0f} MB) | "
               f"{library[f'search_{count}_ms']:.0f} ms | {library[f'first_search_{count}_ms']:.0f} ms |")
     print(f"| EPUB export of 365 articles | {library['epub_365_ms']:.0f} ms | |")
+    if "window_search_10000_ms" in library:
+        print(f"| the window's search over 10,000 articles (the search alone) | "
+              f"{library['window_search_10000_ms']:.0f} ms | |")
 
 store_first_file = os.path.join(folder, "store_first.json")
 if os.path.exists(store_first_file):
@@ -117,3 +120,5 @@ if os.path.exists(store_first_file):
     print(f"| window, site never answers: page 2 listed and marked after choosing it | "
           f"{first['window_page_listed_black_hole_ms']:.0f} ms |")
     print(f"| store unchanged by all of these | {'yes' if first['store_unchanged'] else 'NO'} |")
+    print(f"| process start to the last run's article shown, from the store, site refused (median of 9) | "
+          f"{first['restore_last_article_ms']:.0f} ms |")

@@ -9,9 +9,16 @@
 //                                    opens the window on a store with pages 1-3, prints the milliseconds until the
 //                                    page list is filled, chooses page 2 and prints the milliseconds until its twenty
 //                                    titles are listed and marked as stored
+//   startup_probe restore ADDRESS DIR
+//                                    opens the window as the program does, on the page and article the last run
+//                                    left, and prints "shown" once that article is in the text box
+//   startup_probe windowsearch ADDRESS DIR WORD
+//                                    runs the window's search for WORD over the store and prints the milliseconds
 #include "catalog/catalog.h"
 #include "app/reader.h"
+#include "app/store.h"
 #include "app/window_definition.h"
+#include "app/window_services.h"
 #include "platform/file_system.h"
 #include "platform/http_client.h"
 #include "platform/local_server.h"
@@ -71,6 +78,19 @@ int main(int argc, char** argv)
                   [](std::function<void()> work) { platform::startDetached(std::move(work)); }};
     reader.environment.storeRoot = argv[3];
     reader.environment.siteAddress = argv[2];
+    if (mode == "windowsearch" && argc > 4) {
+        const platform::WindowServices services = readerServices(reader);
+        const auto start = std::chrono::steady_clock::now();
+        const std::size_t found = services.search(argv[4]).size();
+        std::cout << std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() << " "
+                  << found << std::endl;
+        return 0;
+    }
+    if (mode == "restore") {
+        const WindowMemory recalled = recallWindow(SiteAccessor(reader.environment));
+        reader.state->restoredPage = recalled.page;
+        reader.state->restoredArticle = recalled.article;
+    }
     window.setHandlers({[&] { onPageSelected(reader); }, [&] { onEntrySelected(reader); },
                         [&] { onArticleSelected(reader); }});
     window.show();
@@ -97,6 +117,12 @@ int main(int argc, char** argv)
             return true;
         }) << std::endl;
         // Downloads from a site that never answers may still be waiting: the process ends without them.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+    if (mode == "restore") {
+        waitFor([&] { return !window.port().text().empty() && window.port().text().find("\r\n") != Text::npos; });
+        std::cout << "shown" << std::endl;
         std::fflush(nullptr);
         std::_Exit(0);
     }

@@ -6,6 +6,7 @@ where one can be made) and --offline; counts the requests of --offline and of `u
 the window against the site that never answers. Prints one JSON object. Usage: store_first.py PROBE VARNHOLT"""
 import http.server
 import json
+import os
 import socket
 import statistics
 import subprocess
@@ -45,7 +46,6 @@ def timed(command, runs=5):
 
 def snapshot(store):
     """Every file of the store but the search's cache, with its content: to tell that nothing changed."""
-    import os
     files = {}
     for folder, _, names in os.walk(store):
         for name in names:
@@ -98,6 +98,17 @@ with tempfile.TemporaryDirectory() as store:
                            env={"QT_QPA_PLATFORM": "offscreen"}).stdout.split()
     result["window_page_list_black_hole_ms"] = float(lines[0])
     result["window_page_listed_black_hole_ms"] = float(lines[1])
+    # The window's memory: page 2, its fifth article; the site refuses connections.
+    with open(os.path.join(store, "Marrowfen", ".varnholt-window"), "w") as f:
+        f.write("page=2\narticle=5\n")
+    samples = []
+    for _ in range(9):
+        start = time.perf_counter()
+        shown = subprocess.run([probe, "restore", REFUSED, store], capture_output=True, text=True,
+                               env={"QT_QPA_PLATFORM": "offscreen"}).stdout.strip()
+        samples.append((time.perf_counter() - start) * 1000)
+        assert shown == "shown", shown
+    result["restore_last_article_ms"] = statistics.median(samples)
 sample.stdin.close()
 sample.wait()
 print(json.dumps(result))
