@@ -29,7 +29,20 @@ PolicyDownloader::PolicyDownloader(DownloadPolicy policy, Fetcher fetcher)
 {
 }
 
-std::optional<DownloadResult> PolicyDownloader::rememberedSilence()
+namespace {
+
+// "https://host:port" of an address: what a silence is remembered for.
+std::string siteOf(const Text& address)
+{
+    const std::size_t scheme = address.find("://");
+    if (scheme == Text::npos)
+        return address;
+    return address.substr(0, address.find('/', scheme + 3));
+}
+
+} // namespace
+
+std::optional<DownloadResult> PolicyDownloader::rememberedSilence(const Text& address)
 {
     DownloadResult result;
     if (policy.offline) {
@@ -38,12 +51,13 @@ std::optional<DownloadResult> PolicyDownloader::rememberedSilence()
         return result;
     }
     const std::lock_guard guard(silenceLock);
+    const auto found = silent.find(siteOf(address));
     // In milliseconds, which hold the largest memory a policy may ask for.
-    if (!silentSince || std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                              *silentSince) >= policy.silenceRemembered)
+    if (found == silent.end() || std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - found->second.since) >= policy.silenceRemembered)
         return std::nullopt;
     result.failure = DownloadFailure::Unreachable;
-    result.reason = silence + "; not asked again";
+    result.reason = found->second.reason + "; not asked again";
     return result;
 }
 
@@ -62,7 +76,7 @@ DownloadResult PolicyDownloader::fetch(const Text& address, const DownloadLimits
     using Clock = std::chrono::steady_clock;
     // A site that just did not answer is not asked again for a while, and one that is offline never: a failure
     // that was told once already, so it is not told again.
-    if (std::optional<DownloadResult> known = rememberedSilence()) {
+    if (std::optional<DownloadResult> known = rememberedSilence(address)) {
         if (onDownload)
             onDownload();
         return *known;
@@ -92,8 +106,7 @@ DownloadResult PolicyDownloader::fetch(const Text& address, const DownloadLimits
     }
     if (result.siteSilent()) {
         const std::lock_guard guard(silenceLock);
-        silentSince = Clock::now();
-        silence = result.reason;
+        silent[siteOf(address)] = {Clock::now(), result.reason};
     }
     received += static_cast<long long>(result.body.size());
     if (onFailure && result.failure != DownloadFailure::None && result.failure != DownloadFailure::Cancelled)

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,8 +18,8 @@ struct DownloadPolicy {
     int retries = 2;                       ///< further attempts after a failure that may pass (`isTransient`)
     std::chrono::milliseconds delay{0};    ///< pause before every download but the first
     bool randomDelay = false;              ///< each pause 0.5 to 1.5 times `delay`, at random
-    /// How long a site that did not answer at all (`siteSilent`) is not asked again: each download meanwhile fails at
-    /// once instead of waiting for its own time-out.
+    /// How long a site (scheme, host and port) that did not answer at all (`siteSilent`) is not asked again: each
+    /// download from it meanwhile fails at once instead of waiting for its own time-out.
     std::chrono::milliseconds silenceRemembered{30'000};
     bool offline = false;                  ///< ask nothing: every download fails at once as Offline
 };
@@ -48,8 +49,8 @@ public:
 private:
     std::chrono::milliseconds nextPause();
 
-    /// The failure given while the site is remembered as silent; nothing when it is to be asked.
-    std::optional<DownloadResult> rememberedSilence();
+    /// The failure given while the site of `address` is remembered as silent; nothing when it is to be asked.
+    std::optional<DownloadResult> rememberedSilence(const Text& address);
 
     DownloadPolicy policy;
     Fetcher fetcher;
@@ -58,8 +59,11 @@ private:
     std::atomic<long long> received{0};
     std::atomic<int> started{0};
     std::mutex silenceLock;
-    std::optional<std::chrono::steady_clock::time_point> silentSince; // the site did not answer then
-    std::string silence;                                              // and why
+    struct Silence {
+        std::chrono::steady_clock::time_point since;
+        std::string reason;
+    };
+    std::map<std::string, Silence> silent; // by "https://host:port": the sites that did not answer, when and why
 };
 
 /// Waits up to `duration` in short steps. Returns false when `requestShutdown` was called meanwhile.

@@ -89,6 +89,7 @@ TEST_F(StoreFirst, AMisbehavingSiteIsAnsweredFromTheStoreAndChangesNothing)
     sample.server.resetCounts();
     const Output offline = run(sample.environment(), {"show", "2", "1"}, true);
     EXPECT_EQ(offline.out, article.out);
+    EXPECT_NE(offline.err.find("varnholt: offline; using listing page 2 as saved "), std::string::npos) << offline.err;
     EXPECT_EQ(sample.server.totalRequests(), 0);
     EXPECT_EQ(storeFiles(), stored);
 

@@ -1,6 +1,8 @@
 // Downloads against the local server: content, redirects, and every fault route.
 #include "platform/http_client.h"
 
+#include "platform/download_policy.h"
+
 #include "platform/local_server.h"
 #include "support/fault_server.h"
 #include "support/test_support.h"
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 
 using platform::DownloadFailure;
 
@@ -129,4 +132,36 @@ TEST(HttpClient, RedirectThatLeavesTheHostIsNeverRequested)
     EXPECT_TRUE(result.body.empty());
     EXPECT_FALSE(result.isTransient());
     EXPECT_EQ(portal.totalRequests(), 0);
+}
+
+// A site that did not answer is not asked again while it is remembered, another site still is; a refused connection
+// is tried once; offline asks nothing at all.
+TEST(PolicyDownloader, ASilentSiteIsRememberedForItselfAndARefusalIsNotRetried)
+{
+    std::map<std::string, int> asked;
+    const auto fetcher = [&](const Text& address, const platform::DownloadLimits&) {
+        ++asked[address];
+        platform::DownloadResult result;
+        result.failure = address.starts_with("http://silent") ? DownloadFailure::Timeout
+                                                              : DownloadFailure::Unreachable;
+        result.reason = "no answer";
+        return result;
+    };
+    platform::DownloadPolicy policy;
+    policy.retries = 2;
+    policy.silenceRemembered = std::chrono::hours(1);
+    platform::PolicyDownloader downloads(policy, fetcher);
+    platform::DownloadLimits brief;
+    brief.totalTimeout = std::chrono::milliseconds(50); // too short for a retry
+    downloads.fetch("http://silent:8/a", brief);
+    EXPECT_EQ(downloads.fetch("http://silent:8/b").reason, "no answer; not asked again");
+    downloads.fetch("http://refused/a");
+    EXPECT_EQ(asked, (std::map<std::string, int>{{"http://silent:8/a", 1}, {"http://refused/a", 1}}));
+    EXPECT_EQ(downloads.fetch("http://silent:8/c").failure, DownloadFailure::Unreachable);
+    EXPECT_EQ(asked.count("http://silent:8/c"), 0u);
+
+    policy.offline = true;
+    platform::PolicyDownloader offline(policy, fetcher);
+    EXPECT_EQ(offline.fetch("http://other/a").failure, DownloadFailure::Offline);
+    EXPECT_EQ(asked.count("http://other/a"), 0u);
 }

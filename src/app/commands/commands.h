@@ -80,6 +80,7 @@ struct ListingOrigin {
     std::string reason;                ///< why the download brought nothing; empty when it arrived
     std::optional<long long> storedAt; ///< when the saved copy that was read was saved
     bool answered = false;             ///< the site answered, but not with what was asked for
+    bool offline = false;              ///< the site was not asked: the run is offline
 };
 
 /// How a listing page was loaded, as the messages tell it.

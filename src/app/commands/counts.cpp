@@ -60,6 +60,10 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
     if (origin.source != ListingSource::Stored)
         return;
     const std::string saved = origin.storedAt ? " as saved " + platform::localTimeText(*origin.storedAt) : "";
+    if (origin.offline) {
+        std::fprintf(err, "varnholt: offline; using listing page %d%s\n", page, saved.c_str());
+        return;
+    }
     std::fprintf(err, "varnholt: %s (%s); using listing page %d%s\n",
                  origin.answered ? "the site's answer is no listing" : "site unreachable", origin.reason.c_str(), page,
                  saved.c_str());
@@ -67,7 +71,9 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
 
 ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
 {
-    ListingOutcome outcome{load.problem, {load.source, load.download.reason, load.storedAt, load.rejected.has_value()}};
+    ListingOutcome outcome{load.problem,
+                           {load.source, load.download.reason, load.storedAt, load.rejected.has_value(),
+                            load.download.failure == platform::DownloadFailure::Offline}};
     if (load.rejected)
         std::fprintf(err, "varnholt: %s: %s\n", printable(utf8(load.address), false).c_str(),
                      load.download.reason.c_str());
@@ -92,7 +98,8 @@ std::optional<int> countsCommand(const Invocation& run)
     run.clearInterruptedWrites();
     const CountsLoad counts = SiteAccessor(run.environment).queryCounts();
     CountsResult result{counts.pages, counts.entries,
-                        {counts.source, counts.download.reason, counts.storedAt, counts.download.status != 0},
+                        {counts.source, counts.download.reason, counts.storedAt, counts.download.status != 0,
+                         counts.download.failure == platform::DownloadFailure::Offline},
                         counts.savedPages};
     reportStoredListing(result.origin, 1, run.err);
     const int code = result.pages >= 0 && result.entries >= 0 ? ExitOk : ExitUnreadable;
