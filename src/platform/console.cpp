@@ -73,8 +73,11 @@ int interruptedExitCode()
 
 void ensureStandardStreams()
 {
+    // A closed output takes the full device: what is printed to it fails, as it would have, and the command says
+    // so with its exit code instead of reporting success.
     for (int descriptor = 0; descriptor <= 2; ++descriptor)
-        if (::fcntl(descriptor, F_GETFD) == -1)
+        if (::fcntl(descriptor, F_GETFD) == -1 &&
+            (descriptor == 0 || ::open("/dev/full", O_WRONLY) != descriptor))
             ::open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
 }
 

@@ -15,8 +15,9 @@ void stopOnInterrupt();
 /// The exit code that says how the process was stopped: 143 after SIGTERM, else 130 (Ctrl-C).
 int interruptedExitCode();
 
-/// Makes sure standard input, output and error are open (on the null device where they were closed), so that no file
-/// or socket the program opens takes their place. Call first thing in `main`.
+/// Makes sure standard input, output and error are open, so that no file or socket the program opens takes their
+/// place: a closed input reads the null device, a closed output writes to the full device (every write to it fails,
+/// so a command whose output was closed ends with the output error). Call first thing in `main`.
 void ensureStandardStreams();
 
 } // namespace platform

@@ -198,6 +198,22 @@ Child startWithSilentNameServer(const std::vector<std::string>& arguments, const
     });
 }
 
+// A command whose standard output is closed cannot deliver its result: it says so and ends with the output error,
+// as for a full device; one that prints nothing there is not affected.
+TEST(Process, AClosedStandardOutputIsAnOutputError)
+{
+    SampleServer sample;
+    const std::vector<std::string> counts{"counts", "--site", sample.server.baseAddress(), "--store",
+                                          sample.store.path()};
+    const Finished closed = finish(start(counts, plainEnvironment(), [] { return close(STDOUT_FILENO) == 0; }));
+    EXPECT_EQ(closed.code, 6);
+    EXPECT_NE(closed.output.find("varnholt: the output could not be written"), std::string::npos) << closed.output;
+    std::vector<std::string> archive = counts;
+    archive[0] = "archive";
+    archive.insert(archive.begin() + 1, "3-3");
+    EXPECT_EQ(finish(start(archive, plainEnvironment(), [] { return close(STDOUT_FILENO) == 0; })).code, 0);
+}
+
 // With no network at all (a network namespace of its own, without even its loopback up) the store answers, and
 // `offline=true` in the configuration file asks the site nothing.
 TEST(Process, WithNoNetworkOrOfflineTheStoreAnswersAndNothingIsAsked)
