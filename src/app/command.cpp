@@ -2,6 +2,7 @@
 #include "app/command.h"
 
 #include "app/commands/commands.h"
+#include "app/commands/output.h"
 #include "app/store.h"
 #include "platform/config_file.h"
 #include "platform/gbk_codec.h"
@@ -185,7 +186,8 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     // site, once.
     auto hinted = std::make_shared<bool>(!isPlaceholderSite(environment.siteAddress));
     downloads->setOnFailure([err, hinted](const Text& address, const platform::DownloadResult& result) {
-        std::fprintf(err, "varnholt: %s: %s\n", platform::gbk::toUtf8(address).c_str(), result.reason.c_str());
+        std::fprintf(err, "varnholt: %s: %s\n", commands::printable(platform::gbk::toUtf8(address), false).c_str(),
+                     commands::printable(result.reason, false).c_str());
         if (!*hinted)
             std::fprintf(err, "varnholt: %s\n", howToSetTheSite().c_str());
         *hinted = true;

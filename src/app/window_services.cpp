@@ -30,7 +30,7 @@ std::vector<platform::FoundArticle> search(const Reader& reader, const std::stri
     const std::vector<std::string> words = wordsOf(query);
     if (words.empty())
         return found;
-    const library::SearchResult result = library::searchStore(SiteAccessor(reader.environment), words, false);
+    const library::SearchResult result = library::searchStore(SiteAccessor(reader.environment), words);
     for (const library::SearchHit& hit : result.hits) {
         const std::string page = hit.page > 0 ? "第" + std::to_string(hit.page) + "頁" : "未列出";
         found.push_back({page + "　" + platform::gbk::toUtf8(hit.title) + "　" + platform::gbk::toUtf8(hit.date),

@@ -76,9 +76,9 @@ std::vector<std::pair<std::size_t, std::size_t>> matchesOf(matching::PatternMatc
     return found;
 }
 
-// The line around byte `at` of `text`, at most `reach` characters to each side, with the ranges in it marked.
-std::string contextAround(std::string_view text, std::size_t at,
-                          std::vector<std::pair<std::size_t, std::size_t>> marks, bool terminal)
+// The line around byte `at` of `text`, at most `reach` characters to each side, in UTF-8, with where the ranges
+// `marks` of `text` lie in it.
+Context contextAround(std::string_view text, std::size_t at, std::vector<std::pair<std::size_t, std::size_t>> marks)
 {
     constexpr int Reach = 30;
     std::size_t begin = text.rfind('\n', at);
@@ -94,20 +94,21 @@ std::string contextAround(std::string_view text, std::size_t at,
     const std::size_t last =
         index + Reach < static_cast<long>(starts.size()) ? starts[static_cast<std::size_t>(index + Reach)] : end;
     std::sort(marks.begin(), marks.end());
-    const char* open = terminal ? "\033[1;31m" : "«";
-    const char* close = terminal ? "\033[0m" : "»";
-    std::string shown = first > begin ? "…" : "";
+    Context shown;
+    shown.text = first > begin ? "…" : "";
     std::size_t copied = first;
     for (const auto& [from, to] : marks) {
         if (from < copied || to > last)
             continue;
-        shown += platform::gbk::toUtf8(text.substr(copied, from - copied));
-        shown += open + platform::gbk::toUtf8(text.substr(from, to - from)) + close;
+        shown.text += platform::gbk::toUtf8(text.substr(copied, from - copied));
+        const std::size_t markStart = shown.text.size();
+        shown.text += platform::gbk::toUtf8(text.substr(from, to - from));
+        shown.marks.emplace_back(markStart, shown.text.size());
         copied = to;
     }
-    shown += platform::gbk::toUtf8(text.substr(copied, last - copied));
+    shown.text += platform::gbk::toUtf8(text.substr(copied, last - copied));
     if (last < end)
-        shown += "…";
+        shown.text += "…";
     return shown;
 }
 
@@ -142,7 +143,7 @@ std::vector<std::string> distinctWords(const std::vector<std::string>& words)
     return distinct;
 }
 
-SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal)
+SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string>& words)
 {
     SearchResult result;
     result.words = distinctWords(words);
@@ -171,7 +172,7 @@ SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string
         }
         const std::size_t first = std::min_element(all.begin(), all.end())->first;
         SearchHit hit{std::move(article.fileName), Text(article.title()), Text(article.date), 0, hits,
-                      contextAround(text, first, all, terminal), dateKey(article.date)};
+                      contextAround(text, first, all), dateKey(article.date)};
         const std::lock_guard lock(foundLock);
         result.hits.push_back(std::move(hit));
     });
@@ -188,6 +189,18 @@ SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string
         return a.fileName < b.fileName;
     });
     return result;
+}
+
+std::string Context::marked(const std::string& open, const std::string& close,
+                            const std::function<std::string(const std::string&)>& render) const
+{
+    std::string shown;
+    std::size_t copied = 0;
+    for (const auto& [from, to] : marks) {
+        shown += render(text.substr(copied, from - copied)) + open + render(text.substr(from, to - from)) + close;
+        copied = to;
+    }
+    return shown + render(text.substr(copied));
 }
 
 } // namespace library

@@ -4,19 +4,31 @@
 #include "platform/text.h"
 #include "site/site_accessor.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace library {
 
 /// One article that holds every searched word.
+/// The line around an article's first match, in UTF-8, and where the matches lie in it (byte ranges, in order).
+struct Context {
+    std::string text;
+    std::vector<std::pair<std::size_t, std::size_t>> marks;
+
+    /// The line with each match between `open` and `close`; every piece of the line's own text through `render`
+    /// (which makes it safe for where it goes), the marks as they are.
+    std::string marked(const std::string& open, const std::string& close,
+                       const std::function<std::string(const std::string&)>& render) const;
+};
+
 struct SearchHit {
     std::string fileName;
     Text title;
     Text date;
     int page = 0;        ///< the saved listing page that lists it; 0 when none does
     int hits = 0;        ///< the matches of all words together
-    std::string context; ///< UTF-8: the line around the first match, the matches marked
+    Context context;     ///< the line around the first match
     long dateKey = 0;    ///< the date as a number that sorts as the date does
 };
 
@@ -32,8 +44,7 @@ constexpr std::size_t MaxSearchWords = 16;
 std::vector<std::string> distinctWords(const std::vector<std::string>& words);
 
 /// Searches the stored articles' titles and bodies for articles that hold every word (UTF-8), downloading nothing.
-/// Words are taken as distinctWords gives them. `terminal`: mark the matches in the context for a terminal, else
-/// with « and ».
-SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string>& words, bool terminal);
+/// Words are taken as distinctWords gives them.
+SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string>& words);
 
 } // namespace library

@@ -4,6 +4,8 @@
 #include "platform/threads.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <string_view>
 
 #ifdef _WIN32
 #include <io.h>
@@ -31,6 +33,19 @@ bool standardErrorIsTerminal()
 #else
     return isatty(STDERR_FILENO) != 0;
 #endif
+}
+
+bool terminalRedraws()
+{
+    const char* term = std::getenv("TERM");
+    return !(term && std::string_view(term) == "dumb");
+}
+
+bool coloursAllowed()
+{
+    // As https://no-color.org asks: any non-empty value.
+    const char* noColour = std::getenv("NO_COLOR");
+    return !(noColour && *noColour) && terminalRedraws();
 }
 
 namespace {

@@ -9,6 +9,12 @@ bool standardErrorIsTerminal();
 /// Whether standard output is a terminal.
 bool standardOutputIsTerminal();
 
+/// Whether the terminal may be sent colours: NO_COLOR is not set (or empty) and TERM is not "dumb".
+bool coloursAllowed();
+
+/// Whether the terminal can redraw a line in place: TERM is not "dumb".
+bool terminalRedraws();
+
 /// From now on Ctrl-C (SIGINT) and SIGTERM request shutdown (see requestShutdown) instead of ending the process.
 void stopOnInterrupt();
 

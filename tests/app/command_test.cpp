@@ -1,7 +1,9 @@
 // The commands against the sample site: outputs, exit codes, what they download, and usage errors.
 #include "app/command.h"
 
+#include "app/commands/output.h"
 #include "app/store.h"
+#include "library/search.h"
 #include "site/address.h"
 #include "site/site_texts.h"
 
@@ -260,6 +262,38 @@ Text listingOf(const std::vector<std::string>& paths)
 }
 
 } // namespace
+
+// Site text reaches neither stream raw: an address with an escape sequence in a download's failure, a title that
+// would set the terminal's title, a C1 control and a bidirectional override (both reached through GB18030) in the
+// export's "left out" lines are escaped. A search's marks are the program's own, never escaped.
+TEST_F(Command, SiteTextReachesNoTerminalRaw)
+{
+    const std::string c1 = "\x81\x30\x81\x35", override = "\x81\x36\xa7\x31"; // U+0085, U+202E
+    const std::string items =
+        "<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"http://127.0.0.1:1/\x1b[31mx.html\" "
+        "target=\"_blank\" title=\"t\x1b]0;PWNED\x07\">t</a></li>\r\n"
+        "<li class=\"catlist_li\"><span class=\"r\">2024-1-1</span><a href=\"/fault/404\" target=\"_blank\" title=\"a" +
+        c1 + "b" + override + "c\">t</a></li>\r\n";
+    sample.server.setPage("/303/2.html", "<html><ul>\r\n" + items + "</ul></html>");
+    const Output page = run({"page", "2"}, false, 0);
+    testing_support::ScratchFolder out;
+    platform::CommandLine line;
+    line.arguments = {"export", "2"};
+    line.textFolder = out.path();
+    const Output exported = testing_support::runCapturing(line, sample.environment());
+    for (const std::string& stream : {page.out, page.err, exported.out, exported.err}) {
+        EXPECT_EQ(stream.find_first_of("\x1b\x07"), std::string::npos) << stream;
+        EXPECT_EQ(stream.find("\xc2\x85"), std::string::npos) << stream;
+        EXPECT_EQ(stream.find("\xe2\x80\xae"), std::string::npos) << stream;
+    }
+    EXPECT_NE(page.err.find("http://127.0.0.1:1/\\x1b[31mx.html"), std::string::npos) << page.err;
+    EXPECT_NE(exported.err.find("left out: t\\x1b]0;PWNED\\x07 (page 2)"), std::string::npos) << exported.err;
+    EXPECT_NE(exported.err.find("left out: a\\u0085b\\u202Ec (page 2)"), std::string::npos) << exported.err;
+
+    const library::Context context{"x\x1b[2Jhit y", {{5, 8}}};
+    const auto render = [](const std::string& piece) { return commands::printable(piece, false); };
+    EXPECT_EQ(context.marked("\x1b[1;31m", "\x1b[0m", render), "x\\x1b[2J\x1b[1;31mhit\x1b[0m y");
+}
 
 // Every kind of failed download names its address and cause on standard error, and the exit code says what failed.
 TEST_F(Command, EveryFailureKindNamesItsCauseAndItsExitCode)

@@ -236,7 +236,7 @@ std::optional<int> archiveCommand(const Invocation& run)
     if (!run.storeReady())
         return ExitStore;
     platform::stopOnInterrupt();
-    const bool live = platform::standardErrorIsTerminal() && !run.line.json;
+    const bool live = platform::standardErrorIsTerminal() && platform::terminalRedraws() && !run.line.json;
     const ArchiveResult result = archive(run.environment, run.downloads, from, to, live, run.err);
     return finish(run, result, exitCode(result), printText, printJson);
 }

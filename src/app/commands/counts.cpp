@@ -65,8 +65,8 @@ void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err)
         return;
     }
     std::fprintf(err, "varnholt: %s (%s); using listing page %d%s\n",
-                 origin.answered ? "the site's answer is no listing" : "site unreachable", origin.reason.c_str(), page,
-                 saved.c_str());
+                 origin.answered ? "the site's answer is no listing" : "site unreachable",
+                 printable(origin.reason, false).c_str(), page, saved.c_str());
 }
 
 ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
@@ -76,7 +76,7 @@ ListingOutcome takeListing(const ListingLoad& load, int page, std::FILE* err)
                             load.download.failure == platform::DownloadFailure::Offline}};
     if (load.rejected)
         std::fprintf(err, "varnholt: %s: %s\n", printable(utf8(load.address), false).c_str(),
-                     load.download.reason.c_str());
+                     printable(load.download.reason, false).c_str());
     if (!load.problem)
         reportStoredListing(outcome.origin, page, err);
     return outcome;

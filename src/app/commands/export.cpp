@@ -21,7 +21,8 @@ int exitCode(const ExportResult& result)
 void reportLeftOut(const ExportResult& result, std::FILE* err)
 {
     for (const library::LeftOut& article : result.leftOut)
-        std::fprintf(err, "varnholt: not stored, left out: %s (page %d)\n", utf8(article.title).c_str(), article.page);
+        std::fprintf(err, "varnholt: not stored, left out: %s (page %d)\n", printable(utf8(article.title), false).c_str(),
+                     article.page);
 }
 
 void printText(const ExportResult& result, std::FILE*, std::FILE* err)
@@ -57,7 +58,8 @@ std::optional<int> exportCommand(const Invocation& run)
     const ExportResult result = library::exportStore(SiteAccessor(run.environment), request);
     reportLeftOut(result, run.err);
     if (result.articles > 0 && !result.written)
-        std::fprintf(run.err, "varnholt: %s: %s\n", request.target.c_str(), result.written.error().c_str());
+        std::fprintf(run.err, "varnholt: %s: %s\n", printable(request.target, false).c_str(),
+                     printable(result.written.error(), false).c_str());
     return finish(run, result, exitCode(result), printText, printJson);
 }
 

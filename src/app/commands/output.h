@@ -14,8 +14,9 @@ namespace commands {
 std::string utf8(const Text& text);
 /// An article's text as a terminal shows it: UTF-8 with CR LF as LF, ending in a line break.
 std::string displayText(const Text& text);
-/// A text for a terminal: control characters escaped as \xNN, so that a title cannot forge a line or send the
-/// terminal an escape sequence. Line breaks and TABs stay where `keepLayout` (an article's own lines).
+/// A text for a terminal, standard output or error alike: C0 controls and DEL escaped as \xNN, C1 controls and the
+/// bidirectional overrides and isolates as \uNNNN, so that site text cannot forge a line, send the terminal an escape
+/// sequence or reorder what a line shows. Line breaks and TABs stay where `keepLayout` (an article's own lines).
 std::string printable(const std::string& text, bool keepLayout);
 void printLine(const platform::Json& json, std::FILE* out);
 /// An entry's link as the address it was downloaded from, made safe for the terminal.

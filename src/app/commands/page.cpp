@@ -35,16 +35,17 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
             shown = EntryState::Failed;
             if (!report.detail.empty())
                 std::fprintf(err, "varnholt: %s: %s\n", shownAddress(site, result.entries[index].entry.href).c_str(),
-                             report.detail.c_str());
+                             printable(report.detail, false).c_str());
             break;
         case ArticleState::NotAFile:
             shown = EntryState::Failed;
-            std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", report.path.c_str());
+            std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", printable(report.path, false).c_str());
             break;
         case ArticleState::NotWritten:
             shown = EntryState::Failed;
             result.storeFailed = true;
-            std::fprintf(err, "varnholt: %s: %s\n", report.path.c_str(), report.detail.c_str());
+            std::fprintf(err, "varnholt: %s: %s\n", printable(report.path, false).c_str(),
+                         printable(report.detail, false).c_str());
             break;
         }
     });

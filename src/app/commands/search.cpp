@@ -10,15 +10,23 @@ namespace {
 using library::SearchHit;
 using library::SearchResult;
 
+// The matches in bold red where the terminal takes colours, else between « and »; the line's own text escaped.
+std::string shownContext(const library::Context& context, bool colours)
+{
+    const auto render = [](const std::string& piece) { return printable(piece, false); };
+    return colours ? context.marked("\033[1;31m", "\033[0m", render) : context.marked("«", "»", render);
+}
+
 void printText(const SearchResult& result, std::FILE* out, std::FILE* err)
 {
     if (result.hits.empty())
         std::fprintf(err, "varnholt: no stored article holds every word\n");
+    const bool colours = platform::standardOutputIsTerminal() && platform::coloursAllowed();
     for (const SearchHit& hit : result.hits) {
         const std::string page = hit.page > 0 ? std::to_string(hit.page) : "-";
         std::fprintf(out, "%s\t%s\t%s\t%d\n\t%s\n", printable(utf8(hit.title), false).c_str(),
                      printable(utf8(hit.date), false).c_str(), page.c_str(), hit.hits,
-                     printable(hit.context, false).c_str());
+                     shownContext(hit.context, colours).c_str());
     }
 }
 
@@ -34,7 +42,7 @@ void printJson(const SearchResult& result, std::FILE* out, std::FILE*)
                      .set("date", utf8(hit.date))
                      .set("page", hit.page > 0 ? platform::Json(hit.page) : platform::Json())
                      .set("hits", hit.hits)
-                     .set("context", hit.context)
+                     .set("context", hit.context.marked("«", "»", [](const std::string& piece) { return piece; }))
                      .set("file", hit.fileName));
     printLine(platform::Json::object().set("words", std::move(words)).set("results", std::move(hits)), out);
 }
@@ -45,8 +53,7 @@ std::optional<int> searchCommand(const Invocation& run)
 {
     if (run.operands.empty() || library::distinctWords(run.operands).size() > library::MaxSearchWords)
         return std::nullopt;
-    const bool terminal = !run.line.json && platform::standardOutputIsTerminal();
-    const SearchResult result = library::searchStore(SiteAccessor(run.environment), run.operands, terminal);
+    const SearchResult result = library::searchStore(SiteAccessor(run.environment), run.operands);
     return finish(run, result, result.hits.empty() ? ExitNotShown : ExitOk, printText, printJson);
 }
 

@@ -38,9 +38,10 @@ ShowResult show(const SiteAccessor& site, int page, int number, std::FILE* err)
         std::fprintf(err, "varnholt: %s: %s\n", shownAddress(site, catalog.entryCopy(number).href).c_str(),
                      outcome.problem.c_str());
     if (outcome.kind == articles::ArticleOutcome::Kind::NotAFile)
-        std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", outcome.path.c_str());
+        std::fprintf(err, "varnholt: %s: not a regular file; left alone\n", printable(outcome.path, false).c_str());
     if (!outcome.writeError.empty()) {
-        std::fprintf(err, "varnholt: %s: %s\n", outcome.path.c_str(), outcome.writeError.c_str());
+        std::fprintf(err, "varnholt: %s: %s\n", printable(outcome.path, false).c_str(),
+                     printable(outcome.writeError, false).c_str());
         result.storeFailed = true;
     }
     return result;
