@@ -115,15 +115,15 @@ std::string helpRow(std::string_view name, std::string_view text, std::size_t co
     return row;
 }
 
-int usageError(std::FILE* err, const std::string& message)
+int usageError(std::FILE* err, const std::string& message, const std::string& store)
 {
-    std::fprintf(err, "varnholt: %s\n\n%s", message.c_str(), helpText().c_str());
+    std::fprintf(err, "varnholt: %s\n\n%s", message.c_str(), helpText(store).c_str());
     return ExitUsage;
 }
 
 } // namespace
 
-std::string helpText()
+std::string helpText(const std::string& store)
 {
     std::string text = "Usage: varnholt [options] [command [operands]]\n"
                        "Varnholt: an offline reader of the category 母豬養殖技術.\n\n"
@@ -133,7 +133,9 @@ std::string helpText()
     text += "\nExit status:\n";
     for (const ExitCodeDefinition& exit : exitCodeTable())
         text += helpRow(std::to_string(exit.code), exit.meaning, 7);
-    return text + "\n" + platform::optionsHelp() + "\nStore: " + describeDefaultStore() + "\n";
+    const std::string where =
+        store.empty() ? describeDefaultStore() : platform::joinPath(store, "Marrowfen") + " (--store)";
+    return text + "\n" + platform::optionsHelp() + "\nStore: " + where + "\n";
 }
 
 std::shared_ptr<platform::PolicyDownloader> makeDownloads(const platform::CommandLine& line,
@@ -179,7 +181,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     const auto command = std::find_if(commandTable().begin(), commandTable().end(),
                                       [&](const CommandDefinition& entry) { return entry.name == name; });
     if (command == commandTable().end())
-        return usageError(err, "unknown command '" + name + "'");
+        return usageError(err, "unknown command '" + name + "'", line.store);
 
     const std::shared_ptr<platform::PolicyDownloader> downloads = makeDownloads(line, environment, DownloadUse::Command);
     // Every download that fails, after its retries, says where and why; the placeholder also says how to set the
@@ -196,5 +198,5 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     const Invocation run{line, {line.arguments.begin() + 1, line.arguments.end()}, site, *downloads, out, err};
     if (const std::optional<int> code = command->run(run))
         return *code;
-    return usageError(err, std::string(command->operands));
+    return usageError(err, std::string(command->operands), line.store);
 }

@@ -9,8 +9,9 @@
 #include <memory>
 #include <string>
 
-/// The --help text, made from the command table: the commands, the exit codes, the options and where the store lies.
-std::string helpText();
+/// The --help text, made from the command table: the commands, the exit codes, the options and where the store lies
+/// (`store`, the --store given, when there is one).
+std::string helpText(const std::string& store = {});
 
 /// Who downloads: the window, which shows the store at once and refreshes behind it, or a command, which waits a
 /// short while for the site where a saved copy could serve and never asks a silent site twice.

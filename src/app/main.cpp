@@ -67,11 +67,11 @@ int main(int argc, char** argv)
     platform::initProcess();
     const platform::CommandLine line = platform::parseCommandLine(argc, argv);
     if (!line.error.empty()) {
-        std::fprintf(stderr, "varnholt: %s\n\n%s", line.error.c_str(), helpText().c_str());
+        std::fprintf(stderr, "varnholt: %s\n\n%s", line.error.c_str(), helpText(line.store).c_str());
         return 2;
     }
     if (line.help) {
-        std::fputs(helpText().c_str(), stdout);
+        std::fputs(helpText(line.store).c_str(), stdout);
         return 0;
     }
     if (line.version) {

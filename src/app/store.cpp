@@ -30,6 +30,12 @@ platform::Path chooseStoreRoot(const std::string& requested)
 
 std::string describeDefaultStore()
 {
+    // The manual is made from the help text of a program in its build folder: it says where any installation keeps
+    // the store.
+    if (const char* manual = std::getenv("VARNHOLT_MANUAL"); manual && *manual)
+        return "Marrowfen/ beside the program; under the user's data folder ($XDG_DATA_HOME/Varnholt, by default "
+               "~/.local/share/Varnholt) when the program is installed or its folder takes no files; --store DIR to "
+               "change";
     const platform::Path running = platform::runningDirectory();
     if (!platform::isInstalledProgramFolder(running) && platform::isWritableDirectory(running))
         return platform::joinPath(running, "Marrowfen") + " (beside the program; --store DIR to change)";

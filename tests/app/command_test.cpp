@@ -101,9 +101,10 @@ TEST_F(Command, ShowPrintsTheArticleAndReadsStoredOnesWithoutARequest)
     EXPECT_EQ(run({"show", "1", "2"}).out, output.out);
     EXPECT_EQ(sample.articleRequests(), 1);
 
+    // An entry beyond the page's last is said as it is.
     output = run({"show", "1", "99"});
     EXPECT_EQ(output.code, 1);
-    EXPECT_EQ(output.err, "文章獲取失敗，請聯繫開發者解決\n");
+    EXPECT_EQ(output.err, "varnholt: page 1 has 20 entries\n");
 }
 
 TEST_F(Command, ArchiveStoresEverythingOnceAndResumes)
@@ -263,6 +264,21 @@ Text listingOf(const std::vector<std::string>& paths)
 
 } // namespace
 
+// A category claiming no pages cannot be archived (3, not the usage code), and the help names the store given.
+TEST_F(Command, NoPagesAreNoUsageErrorAndTheHelpNamesTheStoreGiven)
+{
+    sample.server.setPage("/303/index.html", testing_support::gbk(
+        "<a class=\"a1\">0条</a> <a href=\"/303/index.html\" class=\"a1\">上一页</a>"
+        " <a href=\"/303/2.html\">0</a> <a href=\"/303/2.html\" class=\"a1\">下一页</a> </html>"));
+    EXPECT_EQ(run({"counts"}).out, "pages: 0\nentries: 0\n");
+    EXPECT_EQ(run({"archive"}, false, 0).code, 3);
+    platform::CommandLine line;
+    line.arguments = {"no-such-command"};
+    line.store = "/somewhere";
+    EXPECT_NE(testing_support::runCapturing(line, sample.environment()).err.find("Store: /somewhere/Marrowfen (--store)"),
+              std::string::npos);
+}
+
 // Site text reaches neither stream raw: an address with an escape sequence in a download's failure, a title that
 // would set the terminal's title, a C1 control and a bidirectional override (both reached through GB18030) in the
 // export's "left out" lines are escaped. A search's marks are the program's own, never escaped.
@@ -342,7 +358,8 @@ TEST_F(Command, EveryFailureKindNamesItsCauseAndItsExitCode)
     output = runAt(refused, {"counts"}, false, 0);
     EXPECT_EQ(output.code, 3);
     EXPECT_EQ(output.err, "varnholt: http://127.0.0.1:1/303/index.html: connection refused\n");
-    EXPECT_EQ(runAt(refused, {"show", "1", "1"}, false, 0).code, 1);
+    // A listing that cannot be read is the same cause for `show` as for `page`.
+    EXPECT_EQ(runAt(refused, {"show", "1", "1"}, false, 0).code, 3);
 }
 
 TEST_F(Command, RangesStopAtThePageCount)

@@ -90,7 +90,8 @@ ArchiveResult archive(const SiteEnvironment& environment, platform::PolicyDownlo
     const SiteAccessor site(environment);
     // The page count bounds every range: a mistyped TO must not send thousands of requests.
     const CountsLoad counts = site.queryCounts();
-    if (counts.pages < 0) {
+    // A category of no pages is a count that could not be read, not a range the user got wrong.
+    if (counts.pages <= 0) {
         result.pageCountRead = false;
         return result;
     }

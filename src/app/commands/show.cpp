@@ -13,6 +13,7 @@ struct ShowResult {
     ListingOutcome listing;
     bool shown = false;
     bool storeFailed = false; ///< shown, but it could not be stored
+    int entries = -1;         ///< the listing's entries, when it loaded
     Text title;
     Text content; ///< the article file's text
 };
@@ -26,6 +27,7 @@ ShowResult show(const SiteAccessor& site, int page, int number, std::FILE* err)
     result.listing = takeListing(load, page, err);
     if (load.problem)
         return result;
+    result.entries = static_cast<int>(load.entries.size());
     Catalog catalog;
     catalog.replaceAll(std::move(load.entries));
     if (number <= catalog.count())
@@ -51,14 +53,21 @@ int exitCode(const ShowResult& result)
 {
     if (result.storeFailed)
         return ExitStore;
+    // A listing that could not be read is the same cause as for `page`, with the same code.
+    if (result.listing.problem)
+        return ExitUnreadable;
     return result.shown ? ExitOk : ExitNotShown;
 }
 
 void reportProblems(const ShowResult& result, std::FILE* err)
 {
-    if (result.listing.problem)
+    if (result.listing.problem) {
         reportUnloadedListing(result.page, result.listing, err);
-    if (!result.shown)
+        return;
+    }
+    if (result.number > result.entries)
+        std::fprintf(err, "varnholt: page %d has %d entries\n", result.page, result.entries);
+    else if (!result.shown)
         std::fprintf(err, "%s\n", utf8(articles::failureMessage()).c_str());
 }
 
