@@ -90,7 +90,11 @@ Text resolveAddress(const Text& href, const Text& base)
 
 std::string siteAddressOf(const std::string& address)
 {
-    std::string site = address;
+    // What a shell or an editor adds around a pasted address: spaces, TABs, a line break.
+    constexpr std::string_view Blank = " \t\r\n";
+    const std::size_t first = address.find_first_not_of(Blank);
+    std::string site = first == std::string::npos ? std::string()
+                                                   : address.substr(first, address.find_last_not_of(Blank) - first + 1);
     if (const std::size_t scheme = site.find("://"); scheme != std::string::npos) {
         const std::size_t path = site.find_first_of("/?#", scheme + 3);
         if (path != std::string::npos)

@@ -17,7 +17,8 @@ Text resolveAddress(const Text& href, const Text& base);
 
 /// The site's address as the program keeps it: scheme, host and port, from whatever a user copies from a browser.
 /// A path, query or fragment is dropped ("https://host/303/index.html" and "https://host/303/" both give
-/// "https://host"), and so are trailing slashes. An address without "://" is returned without its trailing slashes.
+/// "https://host"), and so are trailing slashes and the white space around it. An address without "://" is returned
+/// without its trailing slashes.
 std::string siteAddressOf(const std::string& address);
 
 } // namespace site

@@ -535,7 +535,7 @@ TEST(SiteChoice, OptionEnvironmentConfigurationThenPlaceholder)
     std::filesystem::create_directories(home.path() + "/varnholt");
     ASSERT_TRUE(platform::writeWholeFile(home.path() + "/varnholt/varnholt.conf", "site=https://configured/303/\n"));
     EXPECT_EQ(chooseSiteAddress(""), "https://configured");
-    ::setenv("VARNHOLT_SITE", "https://environment/303/index.html", 1);
+    ::setenv("VARNHOLT_SITE", " https://environment/303/index.html \n", 1);
     EXPECT_EQ(chooseSiteAddress(""), "https://environment");
     EXPECT_EQ(chooseSiteAddress("https://option/303/index.html"), "https://option");
     ::unsetenv("VARNHOLT_SITE");
