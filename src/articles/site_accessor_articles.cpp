@@ -84,6 +84,9 @@ int SiteAccessor::loadPageArticles(Catalog& catalog, const ArticleObserver& obse
             continue;
         }
         if (const ArticleFetch fetched = fetchArticleInto(working.href, working); fetched != ArticleFetch::Obtained) {
+            // A download cut off because the program is stopping did not fail: the entry was not reached.
+            if (platform::shutdownRequested())
+                break;
             if (fetched == ArticleFetch::NotAnArticle)
                 report.detail = "not an article page";
             report.siteSilent = fetched == ArticleFetch::SiteSilent;

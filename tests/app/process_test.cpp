@@ -116,6 +116,8 @@ TEST(Process, ArchiveStoppedByCtrlCLeavesCompleteFilesAndResumes)
     EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(2));
     EXPECT_EQ(stopped.code, 130) << stopped.output;
     EXPECT_NE(stopped.output.find("interrupted: pages "), std::string::npos) << stopped.output;
+    // The article cut off in flight was not reached, not failed.
+    EXPECT_NE(stopped.output.find(", failed articles 0, "), std::string::npos) << stopped.output;
 
     const SiteAccessor site(sample.environment());
     const auto complete = [&] {

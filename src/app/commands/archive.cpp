@@ -108,23 +108,31 @@ ArchiveResult archive(const SiteEnvironment& environment, platform::PolicyDownlo
     const int total = std::max(0, result.to - from + 1);
     const auto start = Clock::now();
     const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    // Counted as each article is stored or fails, not when its page ends.
+    int stored = 0, failed = 0;
     const auto progress = [&] {
-        const ArchivePage sum = result.totals();
         const double elapsed = seconds();
         const auto done = static_cast<int>(result.pages.size());
         const double rate = elapsed > 0 ? static_cast<double>(downloads.bytes()) / elapsed : 0;
-        const double left = done > 0 ? elapsed / done * (total - done) : 0;
-        std::fprintf(err, "\r\033[Kpages %d/%d  stored %d  failed %d  %s  %s/s  ~%.0f s left", done, total,
-                     sum.storedBefore + sum.downloaded, sum.failed, formatBytes(downloads.bytes()).c_str(),
-                     formatBytes(static_cast<long long>(rate)).c_str(), left);
+        // An estimate from fewer pages than this says nothing yet.
+        constexpr int Estimated = 3;
+        char left[32] = "";
+        if (done >= Estimated)
+            std::snprintf(left, sizeof left, "  ~%.0f s left", elapsed / done * (total - done));
+        std::fprintf(err, "\r\033[Kpages %d/%d  stored %d  failed %d  %s  %s/s%s", done, total, stored, failed,
+                     formatBytes(downloads.bytes()).c_str(), formatBytes(static_cast<long long>(rate)).c_str(), left);
         std::fflush(err);
+    };
+    const auto counted = [&](EntryState state) {
+        stored += state == EntryState::Stored || state == EntryState::Downloaded;
+        failed += state == EntryState::Failed;
     };
     if (live)
         downloads.setOnDownload(progress);
 
     // `to` is at most the page count, itself bounded: the page number cannot overflow.
     for (int page = from; page <= result.to && !platform::shutdownRequested() && !result.storeFailed; ++page) {
-        const PageResult loaded = loadPage(site, page, err);
+        const PageResult loaded = loadPage(site, page, err, counted);
         result.storeFailed = loaded.storeFailed;
         result.pages.push_back(summarise(loaded));
         const ArchivePage& done = result.pages.back();

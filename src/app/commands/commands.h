@@ -7,6 +7,7 @@
 #include "site/site_accessor.h"
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -117,7 +118,9 @@ struct PageResult {
 
 /// Loads listing page `page` (from its saved copy when the site brings nothing) and obtains every article as the
 /// page worker does. Says on `err` when the saved copy was used.
-PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err);
+/// `onEntry`, when given, is told what became of each entry as soon as it is known.
+PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err,
+                    const std::function<void(EntryState)>& onEntry = {});
 
 /// Tells on `err` that the site brought nothing and listing page `page`'s saved copy serves instead.
 void reportStoredListing(const ListingOrigin& origin, int page, std::FILE* err);

@@ -8,7 +8,7 @@
 
 namespace commands {
 
-PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
+PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err, const std::function<void(EntryState)>& onEntry)
 {
     PageResult result;
     result.page = page;
@@ -48,6 +48,8 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err)
                          printable(report.detail, false).c_str());
             break;
         }
+        if (onEntry)
+            onEntry(shown);
     });
     return result;
 }
