@@ -171,14 +171,16 @@ SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string
             all.insert(all.end(), matches.begin(), matches.end());
         }
         const std::size_t first = std::min_element(all.begin(), all.end())->first;
-        SearchHit hit{std::move(article.fileName), Text(article.title()), Text(article.date), 0, hits,
+        SearchHit hit{std::move(article.fileName), Text(article.title()), Text(article.date), 0, 0, hits,
                       contextAround(text, first, all), dateKey(article.date)};
         const std::lock_guard lock(foundLock);
         result.hits.push_back(std::move(hit));
     });
     const ListedPages listed = readListedPages(site, snapshot);
-    for (SearchHit& hit : result.hits)
+    for (SearchHit& hit : result.hits) {
         hit.page = listed.pageOf(hit.title);
+        hit.entry = listed.entryOf(hit.title);
+    }
     snapshot.save();
     // The file name last, so that equal hits come in the same order on every run.
     std::sort(result.hits.begin(), result.hits.end(), [](const SearchHit& a, const SearchHit& b) {

@@ -27,6 +27,7 @@ struct SearchHit {
     Text title;
     Text date;
     int page = 0;        ///< the saved listing page that lists it; 0 when none does
+    int entry = 0;       ///< its number on that page (for `show PAGE ENTRY`); 0 when no page lists it
     int hits = 0;        ///< the matches of all words together
     Context context;     ///< the line around the first match
     long dateKey = 0;    ///< the date as a number that sorts as the date does

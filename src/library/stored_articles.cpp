@@ -87,7 +87,13 @@ std::vector<platform::Path> snapshotFolders(const SiteAccessor& site)
 int ListedPages::pageOf(std::string_view title) const
 {
     const auto found = pages.find(title);
-    return found == pages.end() ? 0 : found->second;
+    return found == pages.end() ? 0 : found->second.page;
+}
+
+int ListedPages::entryOf(std::string_view title) const
+{
+    const auto found = pages.find(title);
+    return found == pages.end() ? 0 : found->second.entry;
 }
 
 ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot)
@@ -107,9 +113,11 @@ ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot)
         });
     ListedPages pages;
     // The map is ordered: the first page that lists a title names it.
-    for (const auto& [page, titles] : listed)
+    for (const auto& [page, titles] : listed) {
+        int entry = 0;
         for (std::size_t at = 0, end; (end = titles.find('\n', at)) != std::string_view::npos; at = end + 1)
-            pages.pages.emplace(titles.substr(at, end - at), page);
+            pages.pages.emplace(titles.substr(at, end - at), ListedPages::Place{page, ++entry});
+    }
     return pages;
 }
 

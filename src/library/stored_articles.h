@@ -35,10 +35,16 @@ public:
     /// The page of the article titled `title`; 0 when no saved page lists it. An article file tells its title in its
     /// first line, whatever its name.
     int pageOf(std::string_view title) const;
+    /// The entry's number on that page; 0 when no saved page lists it.
+    int entryOf(std::string_view title) const;
 
 private:
     friend ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
-    std::unordered_map<std::string_view, int> pages; // views into the snapshot
+    struct Place {
+        int page = 0;
+        int entry = 0;
+    };
+    std::unordered_map<std::string_view, Place> pages; // views into the snapshot
 };
 
 /// The saved listing pages as the search needs them; files unchanged since `snapshot` was saved are not read again.

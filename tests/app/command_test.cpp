@@ -83,10 +83,17 @@ TEST_F(Command, PageStoresEveryArticleAndListsThem)
     output = run({"page", "2"}, true);
     EXPECT_EQ(output.code, 4);
     EXPECT_EQ(sample.articleRequests(), 21);
+    // With the link resolved as it was downloaded, and the date in ISO form.
+    int year = 0, month = 0, day = 0;
+    ASSERT_EQ(std::sscanf(articles[3].date.c_str(), "%d-%d-%d", &year, &month, &day), 3);
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
     EXPECT_NE(output.out.find("{\"number\":4,\"date\":\"" + articles[3].date + "\",\"title\":\"" +
                               utf8(articles[3].title) + "\",\"href\":\"" + utf8(articles[3].href) +
-                              "\",\"state\":\"failed\"}"),
-              std::string::npos);
+                              "\",\"state\":\"failed\",\"address\":\"" + sample.server.baseAddress() +
+                              articles[3].path + "\",\"isoDate\":\"" + iso + "\"}"),
+              std::string::npos)
+        << output.out;
     EXPECT_EQ(run({"page", "9"}).code, 3);
 }
 
@@ -184,7 +191,7 @@ TEST_F(Command, WithTheSiteGoneTheSavedListingsServeAndSaySo)
         EXPECT_EQ(output.code, 0);
         EXPECT_NE(output.out.find("{\"page\":2,\"source\":\"stored\",\"entries\":[{\"number\":1,"), std::string::npos);
         EXPECT_NE(output.out.find("\"title\":\"" + utf8(articles[19].title) + "\",\"href\":\"" +
-                                  utf8(articles[19].href) + "\",\"state\":\"stored\"}"),
+                                  utf8(articles[19].href) + "\",\"state\":\"stored\","),
                   std::string::npos);
         EXPECT_NE(output.err.find("using listing page 2 as saved"), std::string::npos);
 

@@ -117,6 +117,12 @@ TEST_F(Library, SearchOrdersByHitsThenDateAndGivesTheFields)
     EXPECT_NE(json.out.find("\"page\":"), std::string::npos);
     EXPECT_NE(json.out.find("\"hits\":"), std::string::npos);
     EXPECT_NE(json.out.find("\"context\":"), std::string::npos);
+    // A hit's page and entry lead to `show PAGE ENTRY`, which shows that very article.
+    const std::size_t titleAt = json.out.find("\"title\":\"") + 9;
+    const std::string title = json.out.substr(titleAt, json.out.find('"', titleAt) - titleAt);
+    int page = 0, entry = 0;
+    ASSERT_EQ(std::sscanf(json.out.c_str() + json.out.find("\"page\":"), "\"page\":%d,\"entry\":%d", &page, &entry), 2);
+    EXPECT_TRUE(run(offline, {"show", std::to_string(page), std::to_string(entry)}).out.starts_with(title + "\n"));
 
     EXPECT_EQ(search({"母猪", "zzzz"}).code, 1);
     EXPECT_EQ(run(offline, {"search"}).code, 2);

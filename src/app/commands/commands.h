@@ -112,6 +112,7 @@ struct PageResult {
     bool interrupted = false;
     bool storeFailed = false; ///< a file could not be written (said on standard error); the load stopped there
     int pageCount = -1;       ///< page 1 from the site: the number of listing pages it tells
+    Text indexAddress;        ///< what the entries' links are resolved against
 
     bool loaded() const { return !listing.problem; }
 };

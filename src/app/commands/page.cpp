@@ -3,6 +3,7 @@
 #include "app/commands/output.h"
 
 #include "platform/threads.h"
+#include "site/address.h"
 
 #include <algorithm>
 
@@ -15,6 +16,7 @@ PageResult loadPage(const SiteAccessor& site, int page, std::FILE* err, const st
     ListingLoad load = site.loadListing(page);
     result.listing = takeListing(load, page, err);
     result.pageCount = load.pageCount;
+    result.indexAddress = site.indexPageAddress;
     if (load.problem)
         return result;
     if (load.listingWriteFailed) {
@@ -103,7 +105,10 @@ void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
                         .set("date", utf8(entry.entry.date))
                         .set("title", utf8(entry.entry.title))
                         .set("href", utf8(entry.entry.href))
-                        .set("state", stateWord(entry)));
+                        .set("state", stateWord(entry))
+                        .set("address", utf8(site::resolveAddress(entry.entry.href, result.indexAddress)))
+                        .set("isoDate", isoDate(entry.entry.date).empty() ? platform::Json()
+                                                                          : platform::Json(isoDate(entry.entry.date))));
     printLine(platform::Json::object()
                   .set("page", result.page)
                   .set("source", sourceWord(result.listing.origin.source))

@@ -41,6 +41,7 @@ void printJson(const SearchResult& result, std::FILE* out, std::FILE*)
                      .set("title", utf8(hit.title))
                      .set("date", utf8(hit.date))
                      .set("page", hit.page > 0 ? platform::Json(hit.page) : platform::Json())
+                     .set("entry", hit.entry > 0 ? platform::Json(hit.entry) : platform::Json())
                      .set("hits", hit.hits)
                      .set("context", hit.context.marked("«", "»", [](const std::string& piece) { return piece; }))
                      .set("file", hit.fileName));
