@@ -178,8 +178,9 @@ SearchResult searchStore(const SiteAccessor& site, const std::vector<std::string
     });
     const ListedPages listed = readListedPages(site, snapshot);
     for (SearchHit& hit : result.hits) {
-        hit.page = listed.pageOf(hit.title);
-        hit.entry = listed.entryOf(hit.title);
+        const ListedPages::Place place = listed.placeOf(hit.title);
+        hit.page = place.page;
+        hit.entry = place.entry;
     }
     snapshot.save();
     // The file name last, so that equal hits come in the same order on every run.

@@ -84,16 +84,10 @@ std::vector<platform::Path> snapshotFolders(const SiteAccessor& site)
     return {site.categoryFolder(), site.listingFolder()};
 }
 
-int ListedPages::pageOf(std::string_view title) const
+ListedPages::Place ListedPages::placeOf(std::string_view title) const
 {
     const auto found = pages.find(title);
-    return found == pages.end() ? 0 : found->second.page;
-}
-
-int ListedPages::entryOf(std::string_view title) const
-{
-    const auto found = pages.find(title);
-    return found == pages.end() ? 0 : found->second.entry;
+    return found == pages.end() ? Place{} : found->second;
 }
 
 ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot)

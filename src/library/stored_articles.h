@@ -32,18 +32,17 @@ std::vector<platform::Path> snapshotFolders(const SiteAccessor& site);
 /// The first saved listing page that lists each title.
 class ListedPages {
 public:
-    /// The page of the article titled `title`; 0 when no saved page lists it. An article file tells its title in its
-    /// first line, whatever its name.
-    int pageOf(std::string_view title) const;
-    /// The entry's number on that page; 0 when no saved page lists it.
-    int entryOf(std::string_view title) const;
-
-private:
-    friend ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
+    /// Where a title is listed: the page and the entry's number on it; both 0 when no saved page lists it.
     struct Place {
         int page = 0;
         int entry = 0;
     };
+    /// Where the article titled `title` is listed. An article file tells its title in its first line, whatever its
+    /// name.
+    Place placeOf(std::string_view title) const;
+
+private:
+    friend ListedPages readListedPages(const SiteAccessor& site, StoreSnapshot& snapshot);
     std::unordered_map<std::string_view, Place> pages; // views into the snapshot
 };
 
