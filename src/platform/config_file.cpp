@@ -25,6 +25,16 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(Blank) - first + 1);
 }
 
+// Writes `text` to `path` atomically, making its folder first where it is missing.
+Status writeInFolder(const Path& path, const std::string& text)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash != Path::npos && slash > 0)
+        if (Status made = ensureDirectories(path.substr(0, slash)); !made)
+            return made;
+    return writeWholeFile(path, text);
+}
+
 } // namespace
 
 std::map<std::string, std::string> readKeyValues(const Path& path)
@@ -52,11 +62,7 @@ Status writeKeyValues(const Path& path, const std::map<std::string, std::string>
     for (const auto& [key, value] : values)
         if (key.find_first_of("\r\n=") == std::string::npos && value.find_first_of("\r\n") == std::string::npos)
             text += key + "=" + value + "\n";
-    const std::size_t slash = path.rfind('/');
-    if (slash != Path::npos && slash > 0)
-        if (Status made = ensureDirectories(path.substr(0, slash)); !made)
-            return made;
-    return writeWholeFile(path, text);
+    return writeInFolder(path, text);
 }
 
 Status setConfigValue(const std::string& key, const std::string& value)
@@ -90,11 +96,7 @@ Status setConfigValue(const std::string& key, const std::string& value)
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(detail::nativePath(path), error);
     const Path target = error ? path : detail::fromNative(real);
-    const std::size_t slash = target.rfind('/');
-    if (slash != Path::npos && slash > 0)
-        if (Status made = ensureDirectories(target.substr(0, slash)); !made)
-            return made;
-    return writeWholeFile(target, text);
+    return writeInFolder(target, text);
 }
 
 std::string configValue(const std::string& key)
