@@ -82,6 +82,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "varnholt: --demo and --site cannot be used together\n");
         return 2;
     }
+    reportConfigurationProblems(stderr);
     if (line.arguments.empty() && !platform::hasDisplay()) {
         std::fprintf(stderr, "varnholt: no display found; without one, use a command, for example "
                              "'scripts/run page 1 --demo' or 'varnholt --help'\n");

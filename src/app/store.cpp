@@ -1,6 +1,8 @@
 // Choosing the store's folder and the site, and what the window keeps between runs.
 #include "app/store.h"
 
+#include "app/commands/output.h"
+
 #include "platform/config_file.h"
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
@@ -60,9 +62,44 @@ std::string chooseSiteAddress(const std::string& option)
         return site::siteAddressOf(option);
     if (const char* variable = std::getenv("VARNHOLT_SITE"); variable && *variable)
         return site::siteAddressOf(variable);
-    if (const std::string configured = platform::configValue("site"); !configured.empty())
-        return site::siteAddressOf(configured);
+    if (const std::string configured = site::siteAddressOf(platform::configValue("site"));
+        site::isHttpAddress(configured))
+        return configured;
     return std::string(site::DefaultSiteAddress);
+}
+
+namespace {
+
+// What a configuration line's value must be; the empty text when it is fine.
+std::string configurationProblem(const platform::ConfigLine& line)
+{
+    if (!line.isKeyValue)
+        return "not a key=value line";
+    if (line.key == "site")
+        return site::isHttpAddress(site::siteAddressOf(line.value))
+            ? std::string()
+            : "site takes one http:// or https:// address, not \"" + line.value + "\"";
+    if (line.key == "offline")
+        return line.value == "true" || line.value == "false"
+            ? std::string()
+            : "offline takes true or false, not \"" + line.value + "\"";
+    return "unknown key \"" + line.key + "\" (the keys are site and offline)";
+}
+
+} // namespace
+
+int reportConfigurationProblems(std::FILE* err)
+{
+    const platform::Path path = platform::configFilePath();
+    int named = 0;
+    for (const platform::ConfigLine& line : platform::readConfigLines(path))
+        if (const std::string problem = configurationProblem(line); !problem.empty()) {
+            std::fprintf(err, "varnholt: %s:%d: %s; the line is not used\n",
+                         commands::printable(path, false).c_str(), line.number,
+                         commands::printable(problem, false).c_str());
+            ++named;
+        }
+    return named;
 }
 
 bool isPlaceholderSite(const std::string& address)

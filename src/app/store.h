@@ -23,6 +23,11 @@ bool storeIsWritable(const SiteAccessor& site, std::FILE* err);
 /// configuration file, else the built-in placeholder; in each case reduced to scheme, host and port.
 std::string chooseSiteAddress(const std::string& option);
 
+/// Says on `err` what in the configuration file is not understood, a line each with the file's name and the line's
+/// number: a line that is not `key=value`, an unknown key, or a value the key does not take (such a line is not
+/// used). Returns how many lines it named.
+int reportConfigurationProblems(std::FILE* err);
+
 /// Whether `address` is the built-in placeholder, which names no real site.
 bool isPlaceholderSite(const std::string& address);
 

@@ -37,22 +37,34 @@ Status writeInFolder(const Path& path, const std::string& text)
 
 } // namespace
 
-std::map<std::string, std::string> readKeyValues(const Path& path)
+std::vector<ConfigLine> readConfigLines(const Path& path)
 {
-    std::map<std::string, std::string> values;
+    std::vector<ConfigLine> lines;
     const Result<ByteSet> file = readRegularFileThroughLinks(path, MaxConfigBytes);
     if (!file)
-        return values;
+        return lines;
     std::string_view rest = *file;
-    while (!rest.empty()) {
+    for (int number = 1; !rest.empty(); ++number) {
         const std::size_t end = rest.find('\n');
         const std::string_view line = trimmed(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (line.empty() || line.front() == '#' || line.front() == ';' || line.front() == '[')
             continue;
         if (const std::size_t equals = line.find('='); equals != std::string_view::npos)
-            values[std::string(trimmed(line.substr(0, equals)))] = trimmed(line.substr(equals + 1));
+            lines.push_back({number, std::string(trimmed(line.substr(0, equals))),
+                             std::string(trimmed(line.substr(equals + 1))), true});
+        else
+            lines.push_back({number, std::string(line), {}, false});
     }
+    return lines;
+}
+
+std::map<std::string, std::string> readKeyValues(const Path& path)
+{
+    std::map<std::string, std::string> values;
+    for (const ConfigLine& line : readConfigLines(path))
+        if (line.isKeyValue)
+            values[line.key] = line.value;
     return values;
 }
 

@@ -6,8 +6,21 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace platform {
+
+/// A line of a `key=value` file that is not blank, a comment or a section header, with its number (from 1). A line
+/// without '=' has `isKeyValue` false, and the whole line trimmed as its key.
+struct ConfigLine {
+    int number = 0;
+    std::string key;
+    std::string value;
+    bool isKeyValue = true;
+};
+
+/// The lines of the small file at `path`, read as readKeyValues reads them, in their order.
+std::vector<ConfigLine> readConfigLines(const Path& path);
 
 /// The `key=value` lines of the small file at `path` (a link to a regular file is followed; at most 64 KiB), white
 /// space around both trimmed; blank lines, lines starting with '#' or ';' and section headers such as "[General]" are
