@@ -115,9 +115,13 @@ std::string helpRow(std::string_view name, std::string_view text, std::size_t co
     return row;
 }
 
-int usageError(std::FILE* err, const std::string& message, const std::string& store)
+int usageError(const platform::CommandLine& line, std::FILE* out, std::FILE* err, const std::string& message)
 {
-    std::fprintf(err, "varnholt: %s\n\n%s", message.c_str(), helpText(store).c_str());
+    std::fprintf(err, "varnholt: %s\n\n%s", message.c_str(), helpText(line.store).c_str());
+    if (line.json) {
+        commands::printLine(commands::withFailure({}, ExitUsage).set("error", message), out);
+        std::fflush(out);
+    }
     return ExitUsage;
 }
 
@@ -181,7 +185,7 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     const auto command = std::find_if(commandTable().begin(), commandTable().end(),
                                       [&](const CommandDefinition& entry) { return entry.name == name; });
     if (command == commandTable().end())
-        return usageError(err, "unknown command '" + name + "'", line.store);
+        return usageError(line, out, err, "unknown command '" + name + "'");
 
     const std::shared_ptr<platform::PolicyDownloader> downloads = makeDownloads(line, environment, DownloadUse::Command);
     // Every download that fails, after its retries, says where and why; the placeholder also says how to set the
@@ -196,7 +200,13 @@ int runCommand(const platform::CommandLine& line, const SiteEnvironment& environ
     });
     const SiteEnvironment site = throughDownloads(environment, downloads, line, DownloadUse::Command);
     const Invocation run{line, {line.arguments.begin() + 1, line.arguments.end()}, site, *downloads, out, err};
-    if (const std::optional<int> code = command->run(run))
-        return *code;
-    return usageError(err, std::string(command->operands), line.store);
+    const std::optional<int> code = command->run(run);
+    if (!code)
+        return usageError(line, out, err, std::string(command->operands));
+    // A failure before any result (the store cannot be written, say) still gives --json its one object.
+    if (line.json && !run.printed && *code != ExitOk) {
+        commands::printLine(commands::withFailure({}, *code), out);
+        std::fflush(out);
+    }
+    return *code;
 }

@@ -30,6 +30,7 @@ public:
     Json& add(Json value);
     /// Sets `key` of an object.
     Json& set(std::string_view key, Json value);
+    bool isNull() const;
     /// One line, without a line break.
     std::string dump() const;
 

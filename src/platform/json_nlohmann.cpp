@@ -53,6 +53,11 @@ Json& Json::set(std::string_view key, Json item)
     return *this;
 }
 
+bool Json::isNull() const
+{
+    return value->json.is_null();
+}
+
 std::string Json::dump() const
 {
     return value->json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

@@ -63,6 +63,14 @@ TEST_F(Command, CountsPrintsBothNumbers)
     output = run({"counts"});
     EXPECT_EQ(output.code, 3);
     EXPECT_EQ(output.out, "pages: -1\nentries: -1\n");
+
+    // With --json a failure is one object that says what failed and the exit code, beside the result or alone.
+    EXPECT_TRUE(run({"counts"}, true).out.ends_with(
+        "\"error\":\"the site or a listing could not be read\",\"exit\":3}\n"));
+    EXPECT_EQ(run({"page", "1"}, true).out, "{\"error\":\"the site or a listing could not be read\",\"exit\":3}\n");
+    output = run({"page", "x"}, true);
+    EXPECT_EQ(output.code, 2);
+    EXPECT_EQ(output.out, "{\"error\":\"page takes one page number, a positive whole number\",\"exit\":2}\n");
 }
 
 TEST_F(Command, PageStoresEveryArticleAndListsThem)
@@ -546,6 +554,24 @@ TEST(SiteChoice, OptionEnvironmentConfigurationThenPlaceholder)
     EXPECT_EQ(chooseSiteAddress(""), "https://environment");
     EXPECT_EQ(chooseSiteAddress("https://option/303/index.html"), "https://option");
     ::unsetenv("VARNHOLT_SITE");
+
+    // What the file says that is not understood is named with its line, and not used.
+    ASSERT_TRUE(platform::writeWholeFile(home.path() + "/varnholt/varnholt.conf",
+                                         "# mine\nsite=a, b\n\nsitee=https://x\noffline=yes\njust words\n"
+                                         "offline=true\n"));
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(reportConfigurationProblems(err), 4);
+    std::string said(4096, '\0');
+    std::rewind(err);
+    said.resize(std::fread(said.data(), 1, said.size(), err));
+    std::fclose(err);
+    const std::string file = home.path() + "/varnholt/varnholt.conf";
+    EXPECT_EQ(said, "varnholt: " + file + ":2: site takes one http:// or https:// address, not \"a, b\"; the line is "
+                    "not used\nvarnholt: " + file + ":4: unknown key \"sitee\" (the keys are site and offline); the "
+                    "line is not used\nvarnholt: " + file + ":5: offline takes true or false, not \"yes\"; the line "
+                    "is not used\nvarnholt: " + file + ":6: not a key=value line; the line is not used\n");
+    EXPECT_TRUE(isPlaceholderSite(chooseSiteAddress("")));
     ::unsetenv("XDG_CONFIG_HOME");
 }
 

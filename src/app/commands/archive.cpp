@@ -198,11 +198,11 @@ void printText(const ArchiveResult& result, std::FILE*, std::FILE* err)
     reportProblems(result, err);
 }
 
-void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
+platform::Json jsonOf(const ArchiveResult& result, std::FILE* err)
 {
     reportProblems(result, err);
     if (!result.pageCountRead || result.fromBeyondLastPage)
-        return;
+        return {};
     const ArchivePage sum = result.totals();
     platform::Json pages = platform::Json::array();
     for (const ArchivePage& page : result.pages) {
@@ -216,7 +216,7 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
                       .set("failed", page.failed)
                       .set("notAttempted", page.skipped));
     }
-    printLine(platform::Json::object()
+    return platform::Json::object()
                   .set("from", result.from)
                   .set("to", result.to)
                   .set("pages", static_cast<int>(result.pages.size()))
@@ -230,8 +230,7 @@ void printJson(const ArchiveResult& result, std::FILE* out, std::FILE* err)
                   .set("seconds", result.seconds)
                   .set("interrupted", result.interrupted)
                   .set("storeFailed", result.storeFailed)
-                  .set("pageResults", std::move(pages)),
-              out);
+                  .set("pageResults", std::move(pages));
 }
 
 } // namespace
@@ -247,7 +246,7 @@ std::optional<int> archiveCommand(const Invocation& run)
     platform::stopOnInterrupt();
     const bool live = platform::standardErrorIsTerminal() && platform::terminalRedraws() && !run.line.json;
     const ArchiveResult result = archive(run.environment, run.downloads, from, to, live, run.err);
-    return finish(run, result, exitCode(result), printText, printJson);
+    return finish(run, result, exitCode(result), printText, jsonOf);
 }
 
 } // namespace commands

@@ -42,6 +42,8 @@ struct Invocation {
     platform::PolicyDownloader& downloads;
     std::FILE* out;
     std::FILE* err;
+    /// Whether the result was printed (with --json, whether the one object was).
+    mutable bool printed = false;
 
     /// Clears what interrupted runs left in the store.
     void clearInterruptedWrites() const;

@@ -40,7 +40,7 @@ void printText(const CountsResult& result, std::FILE* out, std::FILE* err)
                      pageRanges(result.savedPages).c_str());
 }
 
-void printJson(const CountsResult& result, std::FILE* out, std::FILE*)
+platform::Json jsonOf(const CountsResult& result, std::FILE*)
 {
     platform::Json counts = platform::Json::object();
     counts.set("pages", result.pages).set("entries", result.entries).set("source", sourceWord(result.origin.source));
@@ -50,7 +50,7 @@ void printJson(const CountsResult& result, std::FILE* out, std::FILE*)
             saved.add(page);
         counts.set("saved_pages", std::move(saved));
     }
-    printLine(counts, out);
+    return counts;
 }
 
 } // namespace
@@ -103,7 +103,7 @@ std::optional<int> countsCommand(const Invocation& run)
                         counts.savedPages};
     reportStoredListing(result.origin, 1, run.err);
     const int code = result.pages >= 0 && result.entries >= 0 ? ExitOk : ExitUnreadable;
-    return finish(run, result, code, printText, printJson);
+    return finish(run, result, code, printText, jsonOf);
 }
 
 } // namespace commands

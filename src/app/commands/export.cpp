@@ -34,14 +34,13 @@ void printText(const ExportResult& result, std::FILE*, std::FILE* err)
                      result.written ? "exported" : "not exported", result.articles, result.pages, result.missing());
 }
 
-void printJson(const ExportResult& result, std::FILE* out, std::FILE*)
+platform::Json jsonOf(const ExportResult& result, std::FILE*)
 {
-    printLine(platform::Json::object()
-                  .set("pages", result.pages)
-                  .set("articles", result.articles)
-                  .set("missing", result.missing())
-                  .set("written", result.written.ok()),
-              out);
+    return platform::Json::object()
+        .set("pages", result.pages)
+        .set("articles", result.articles)
+        .set("missing", result.missing())
+        .set("written", result.written.ok());
 }
 
 } // namespace
@@ -60,7 +59,7 @@ std::optional<int> exportCommand(const Invocation& run)
     if (result.articles > 0 && !result.written)
         std::fprintf(run.err, "varnholt: %s: %s\n", printable(request.target, false).c_str(),
                      printable(result.written.error(), false).c_str());
-    return finish(run, result, exitCode(result), printText, printJson);
+    return finish(run, result, exitCode(result), printText, jsonOf);
 }
 
 } // namespace commands

@@ -1,6 +1,8 @@
 // The renderings the commands share.
 #include "app/commands/output.h"
 
+#include <algorithm>
+
 #include "platform/gbk_codec.h"
 #include "platform/text.h"
 #include "site/address.h"
@@ -54,6 +56,17 @@ std::string printable(const std::string& text, bool keepLayout)
 void printLine(const platform::Json& json, std::FILE* out)
 {
     std::fprintf(out, "%s\n", json.dump().c_str());
+}
+
+platform::Json withFailure(platform::Json result, int code)
+{
+    const auto& table = exitCodeTable();
+    const auto entry = std::find_if(table.begin(), table.end(), [code](const auto& exit) { return exit.code == code; });
+    if (result.isNull())
+        result = platform::Json::object();
+    return std::move(result)
+        .set("error", entry == table.end() ? std::string_view("failed") : entry->meaning)
+        .set("exit", code);
 }
 
 std::string shownAddress(const SiteAccessor& site, const Text& href)

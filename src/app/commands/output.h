@@ -25,18 +25,29 @@ const char* sourceWord(ListingSource source);
 /// A listing's date ("2024-3-5") as ISO 8601 ("2024-03-05"); empty when it is not a date of that form.
 std::string isoDate(const Text& date);
 
-/// Prints `result` as text or, with --json, as JSON; then the exit code `code`, or the output error when the output
-/// did not arrive (a closed pipe, a full disk).
+/// What a failed command says with --json, beside its result or alone: "error", what the exit code means, and
+/// "exit", the code.
+platform::Json withFailure(platform::Json result, int code);
+
+/// Prints `result` as text or, with --json, as the JSON object `json` makes of it (with "error" and "exit" when `code`
+/// is not 0); then the exit code `code`, or the output error when the output did not arrive (a closed pipe, a full
+/// disk).
 template <typename Result>
 int finish(const Invocation& run, const Result& result, int code,
-           void (*text)(const Result&, std::FILE*, std::FILE*), void (*json)(const Result&, std::FILE*, std::FILE*))
+           void (*text)(const Result&, std::FILE*, std::FILE*), platform::Json (*json)(const Result&, std::FILE*))
 {
-    (run.line.json ? json : text)(result, run.out, run.err);
+    if (code == ExitInterrupted)
+        code = platform::interruptedExitCode();
+    if (run.line.json)
+        printLine(code == ExitOk ? json(result, run.err) : withFailure(json(result, run.err), code), run.out);
+    else
+        text(result, run.out, run.err);
+    run.printed = true;
     if (std::fflush(run.out) != 0 || std::ferror(run.out)) {
         std::fprintf(run.err, "varnholt: the output could not be written\n");
         return ExitOutput;
     }
-    return code == ExitInterrupted ? platform::interruptedExitCode() : code;
+    return code;
 }
 
 } // namespace commands

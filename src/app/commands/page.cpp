@@ -92,11 +92,11 @@ void printText(const PageResult& result, std::FILE* out, std::FILE* err)
                      printable(utf8(entry.entry.title), false).c_str(), stateWord(entry));
 }
 
-void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
+platform::Json jsonOf(const PageResult& result, std::FILE* err)
 {
     if (!result.loaded()) {
         reportUnloadedListing(result.page, result.listing, err);
-        return;
+        return {};
     }
     platform::Json entries = platform::Json::array();
     for (const PageEntry& entry : result.entries)
@@ -109,11 +109,10 @@ void printJson(const PageResult& result, std::FILE* out, std::FILE* err)
                         .set("address", utf8(site::resolveAddress(entry.entry.href, result.indexAddress)))
                         .set("isoDate", isoDate(entry.entry.date).empty() ? platform::Json()
                                                                           : platform::Json(isoDate(entry.entry.date))));
-    printLine(platform::Json::object()
-                  .set("page", result.page)
-                  .set("source", sourceWord(result.listing.origin.source))
-                  .set("entries", std::move(entries)),
-              out);
+    return platform::Json::object()
+        .set("page", result.page)
+        .set("source", sourceWord(result.listing.origin.source))
+        .set("entries", std::move(entries));
 }
 
 } // namespace
@@ -128,7 +127,7 @@ std::optional<int> pageCommand(const Invocation& run)
     platform::stopOnInterrupt();
     PageResult result = loadPage(SiteAccessor(run.environment), *page, run.err);
     result.interrupted = platform::shutdownRequested();
-    return finish(run, result, exitCode(result), printText, printJson);
+    return finish(run, result, exitCode(result), printText, jsonOf);
 }
 
 } // namespace commands

@@ -30,7 +30,7 @@ void printText(const SearchResult& result, std::FILE* out, std::FILE* err)
     }
 }
 
-void printJson(const SearchResult& result, std::FILE* out, std::FILE*)
+platform::Json jsonOf(const SearchResult& result, std::FILE*)
 {
     platform::Json words = platform::Json::array();
     for (const std::string& word : result.words)
@@ -45,7 +45,7 @@ void printJson(const SearchResult& result, std::FILE* out, std::FILE*)
                      .set("hits", hit.hits)
                      .set("context", hit.context.marked("«", "»", [](const std::string& piece) { return piece; }))
                      .set("file", hit.fileName));
-    printLine(platform::Json::object().set("words", std::move(words)).set("results", std::move(hits)), out);
+    return platform::Json::object().set("words", std::move(words)).set("results", std::move(hits));
 }
 
 } // namespace
@@ -55,7 +55,7 @@ std::optional<int> searchCommand(const Invocation& run)
     if (run.operands.empty() || library::distinctWords(run.operands).size() > library::MaxSearchWords)
         return std::nullopt;
     const SearchResult result = library::searchStore(SiteAccessor(run.environment), run.operands);
-    return finish(run, result, result.hits.empty() ? ExitNotShown : ExitOk, printText, printJson);
+    return finish(run, result, result.hits.empty() ? ExitNotShown : ExitOk, printText, jsonOf);
 }
 
 } // namespace commands

@@ -78,17 +78,17 @@ void printText(const ShowResult& result, std::FILE* out, std::FILE* err)
         std::fputs(printable(displayText(result.content), true).c_str(), out);
 }
 
-void printJson(const ShowResult& result, std::FILE* out, std::FILE* err)
+platform::Json jsonOf(const ShowResult& result, std::FILE* err)
 {
     reportProblems(result, err);
-    if (result.shown)
-        printLine(platform::Json::object()
-                      .set("page", result.page)
-                      .set("source", sourceWord(result.listing.origin.source))
-                      .set("number", result.number)
-                      .set("title", utf8(result.title))
-                      .set("text", displayText(result.content)),
-                  out);
+    if (!result.shown)
+        return {};
+    return platform::Json::object()
+        .set("page", result.page)
+        .set("source", sourceWord(result.listing.origin.source))
+        .set("number", result.number)
+        .set("title", utf8(result.title))
+        .set("text", displayText(result.content));
 }
 
 } // namespace
@@ -102,7 +102,7 @@ std::optional<int> showCommand(const Invocation& run)
     if (!run.storeReady())
         return ExitStore;
     const ShowResult result = show(SiteAccessor(run.environment), *page, *number, run.err);
-    return finish(run, result, exitCode(result), printText, printJson);
+    return finish(run, result, exitCode(result), printText, jsonOf);
 }
 
 } // namespace commands

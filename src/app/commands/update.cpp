@@ -79,7 +79,7 @@ void printText(const UpdateResult& result, std::FILE* out, std::FILE* err)
     summarise(result, err);
 }
 
-void printJson(const UpdateResult& result, std::FILE* out, std::FILE* err)
+platform::Json jsonOf(const UpdateResult& result, std::FILE* err)
 {
     summarise(result, err);
     platform::Json added = platform::Json::array();
@@ -89,14 +89,13 @@ void printJson(const UpdateResult& result, std::FILE* out, std::FILE* err)
                       .set("date", utf8(article.entry.date))
                       .set("title", utf8(article.entry.title))
                       .set("href", utf8(article.entry.href)));
-    printLine(platform::Json::object()
-                  .set("new", std::move(added))
-                  .set("failed", result.failed)
-                  .set("listingPages", result.pagesRead)
-                  .set("siteRead", !result.siteUnread)
-                  .set("interrupted", result.interrupted)
-                  .set("storeFailed", result.storeFailed),
-              out);
+    return platform::Json::object()
+        .set("new", std::move(added))
+        .set("failed", result.failed)
+        .set("listingPages", result.pagesRead)
+        .set("siteRead", !result.siteUnread)
+        .set("interrupted", result.interrupted)
+        .set("storeFailed", result.storeFailed);
 }
 
 } // namespace
@@ -109,7 +108,7 @@ std::optional<int> updateCommand(const Invocation& run)
         return ExitStore;
     platform::stopOnInterrupt();
     const UpdateResult result = update(SiteAccessor(run.environment), run.err);
-    return finish(run, result, exitCode(result), printText, printJson);
+    return finish(run, result, exitCode(result), printText, jsonOf);
 }
 
 } // namespace commands
