@@ -10,7 +10,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <algorithm>
+#include <cstdio>
 #include <set>
+#include <string_view>
 
 namespace library {
 namespace {
@@ -21,19 +24,25 @@ struct ChosenArticle {
     articles::ArticleParts parts;
 };
 
-// UTF-8 text as XML character data: the markup characters escaped, and the control characters XML does not allow
-// dropped. A title or body is untrusted: it must never break the book.
+// UTF-8 text as XML character data: the markup characters escaped, and the characters XML does not allow (the C0
+// controls but TAB, U+FFFE, U+FFFF) dropped. A title or body is untrusted: it must never break the book.
 std::string xmlText(const std::string& text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         switch (c) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
         case '>': escaped += "&gt;"; break;
         case '"': escaped += "&quot;"; break;
         default:
+            if (text.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < text.size() &&
+                (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+                i += 2;
+                continue;
+            }
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
                 escaped += c;
         }
@@ -41,13 +50,63 @@ std::string xmlText(const std::string& text)
     return escaped;
 }
 
-std::string xhtmlPage(const std::string& title, const std::string& body)
+// `text` without the white space around it, ideographic spaces (U+3000) included.
+std::string trimmedWide(std::string text)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
-           "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\" lang=\"zh\" "
-           "xml:lang=\"zh\">\n<head>\n<meta charset=\"UTF-8\"/>\n<title>" +
-           title + "</title>\n</head>\n<body>\n" + body + "</body>\n</html>\n";
+    constexpr std::string_view Ideographic = "\xE3\x80\x80";
+    auto blankAt = [&](std::size_t at) {
+        return std::string_view(text).substr(at).starts_with(Ideographic) ? Ideographic.size()
+               : at < text.size() && std::string_view(" \t\r\n").find(text[at]) != std::string_view::npos ? 1
+                                                                                                       : 0;
+    };
+    std::size_t first = 0;
+    while (const std::size_t blank = blankAt(first))
+        first += blank;
+    text.erase(0, first);
+    while (!text.empty()) {
+        if (text.ends_with(Ideographic))
+            text.resize(text.size() - Ideographic.size());
+        else if (std::string_view(" \t\r\n").find(text.back()) != std::string_view::npos)
+            text.pop_back();
+        else
+            break;
+    }
+    return text;
 }
+
+// A title as the book shows it: what XML keeps of it, or a word that says it has none.
+std::string bookTitleOf(const Text& title)
+{
+    const std::string kept = trimmedWide(xmlText(platform::gbk::toUtf8(title)));
+    return kept.empty() ? "（無題）" : kept;
+}
+
+// The bodies are the site's Simplified Chinese; the book's name and the words it adds are Traditional.
+constexpr const char* BodyLanguage = "zh-Hans";
+constexpr const char* BookLanguage = "zh-Hant";
+
+std::string xhtmlPage(const std::string& title, const std::string& body, const char* language = BodyLanguage)
+{
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+                       "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\" lang=\"") +
+           language + "\" xml:lang=\"" + language +
+           "\">\n<head>\n<meta charset=\"UTF-8\"/>\n<title>" + title +
+           "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"style.css\"/>\n</head>\n<body>\n" + body +
+           "</body>\n</html>\n";
+}
+
+// Set for reading on a small screen: open lines, paragraphs indented by two characters as the articles are, no gap
+// between them, headings that do not run into the text.
+constexpr std::string_view StyleSheet =
+    "body { margin: 0 0.6em; line-height: 1.8; text-align: justify; }\n"
+    "h1 { font-size: 1.3em; line-height: 1.5; margin: 1em 0 0.3em 0; text-align: left; }\n"
+    "p { margin: 0; text-indent: 2em; }\n"
+    "p.date { text-indent: 0; margin-bottom: 1em; color: #666666; font-size: 0.9em; }\n"
+    "nav ol { list-style-type: none; padding-left: 0; }\n"
+    "nav li { margin: 0.3em 0; }\n"
+    "div.cover { text-align: center; margin-top: 30%; }\n"
+    "div.cover h1 { font-size: 2em; text-align: center; margin-bottom: 1em; }\n"
+    "div.cover p { text-indent: 0; }\n";
 
 std::string chapterName(std::size_t index)
 {
@@ -59,18 +118,17 @@ std::string chapterName(std::size_t index)
 // One chapter: the title as heading, the date, and each line of the body as a paragraph.
 std::string chapter(const articles::ArticleParts& parts)
 {
-    const std::string title = xmlText(platform::gbk::toUtf8(parts.title));
+    const std::string title = bookTitleOf(parts.title);
     std::string body = "<h1>" + title + "</h1>\n<p class=\"date\">" + xmlText(platform::gbk::toUtf8(parts.date)) +
                        "</p>\n";
     const std::string text = platform::gbk::toUtf8(parts.body);
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
         end = end == std::string::npos ? text.size() : end;
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.find_first_not_of(" \t\r") != std::string::npos)
-            body += "<p>" + xmlText(line) + "</p>\n";
+        // The style sheet indents each paragraph; the line's own leading spaces would indent it twice.
+        const std::string line = trimmedWide(xmlText(text.substr(start, end - start)));
+        if (!line.empty())
+            body += "<p>" + line + "</p>\n";
         start = end + 1;
     }
     return xhtmlPage(title, body);
@@ -94,33 +152,107 @@ std::string bookIdentifier(const std::vector<std::string>& chapters)
     return uuid;
 }
 
-std::vector<platform::ZipEntry> epubEntries(const std::vector<ChosenArticle>& chosen)
+// A listing's date ("2024-3-5") as "2024-03-05"; empty when it is not a date of that form.
+std::string isoDateOf(const Text& date)
 {
-    const std::string bookTitle = "母豬養殖技術";
+    int year = 0, month = 0, day = 0;
+    char rest = 0;
+    if (std::sscanf(date.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3 || year < 1000 || month < 1 ||
+        month > 12 || day < 1 || day > 31)
+        return {};
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
+    return iso;
+}
+
+// What the book is made of and tells about itself.
+struct BookFacts {
+    std::string title;   ///< the category's name, with the pages when not all of them
+    std::string source;  ///< the category's address
+    std::string site;    ///< the site's host, as the publisher
+};
+
+std::string coverImage(const BookFacts& book, std::size_t articles)
+{
+    const std::string count = std::to_string(articles) + " 篇文章";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" viewBox=\"0 0 600 800\" width=\"600\" "
+           "height=\"800\">\n<title>" + book.title + "</title>\n"
+           "<rect width=\"600\" height=\"800\" fill=\"#f4efe4\"/>\n"
+           "<rect x=\"30\" y=\"30\" width=\"540\" height=\"740\" fill=\"none\" stroke=\"#8a6d3b\" stroke-width=\"4\"/>\n"
+           "<text x=\"300\" y=\"330\" text-anchor=\"middle\" font-size=\"64\" fill=\"#3b2f1e\">母豬養殖技術</text>\n" +
+           (book.title.size() > std::string_view("母豬養殖技術").size()
+                ? "<text x=\"300\" y=\"420\" text-anchor=\"middle\" font-size=\"36\" fill=\"#3b2f1e\">" +
+                      book.title.substr(std::string_view("母豬養殖技術 ").size()) + "</text>\n"
+                : std::string()) +
+           "<text x=\"300\" y=\"520\" text-anchor=\"middle\" font-size=\"28\" fill=\"#5c4a30\">" + count +
+           "</text>\n<text x=\"300\" y=\"700\" text-anchor=\"middle\" font-size=\"22\" fill=\"#5c4a30\">" + book.site +
+           "</text>\n</svg>\n";
+}
+
+std::string navigationFile(const BookFacts& book, const std::string& identifier,
+                           const std::vector<ChosenArticle>& chosen)
+{
+    std::string points;
+    for (std::size_t i = 0; i < chosen.size(); ++i)
+        points += "<navPoint id=\"n" + std::to_string(i + 1) + "\" playOrder=\"" + std::to_string(i + 1) +
+                  "\"><navLabel><text>" + bookTitleOf(chosen[i].parts.title) + "</text></navLabel><content src=\"" +
+                  chapterName(i) + "\"/></navPoint>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\" version=\"2005-1\" xml:lang=\"" +
+           std::string(BookLanguage) + "\">\n<head>\n<meta name=\"dtb:uid\" content=\"" + identifier +
+           "\"/>\n<meta name=\"dtb:depth\" content=\"1\"/>\n<meta name=\"dtb:totalPageCount\" content=\"0\"/>\n"
+           "<meta name=\"dtb:maxPageNumber\" content=\"0\"/>\n</head>\n<docTitle><text>" + book.title +
+           "</text></docTitle>\n<navMap>\n" + points + "</navMap>\n</ncx>\n";
+}
+
+std::vector<platform::ZipEntry> epubEntries(const BookFacts& book, const std::vector<ChosenArticle>& chosen)
+{
     std::vector<std::string> chapters;
     for (const ChosenArticle& article : chosen)
         chapters.push_back(chapter(article.parts));
-    std::string manifest = "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" "
-                           "properties=\"nav\"/>\n";
-    std::string spine;
+    const std::string identifier = bookIdentifier(chapters);
+    std::string manifest =
+        "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>\n"
+        "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>\n"
+        "<item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n"
+        "<item id=\"cover-image\" href=\"cover.svg\" media-type=\"image/svg+xml\" properties=\"cover-image\"/>\n"
+        "<item id=\"cover\" href=\"cover.xhtml\" media-type=\"application/xhtml+xml\" properties=\"svg\"/>\n";
+    std::string spine = "<itemref idref=\"cover\" linear=\"no\"/>\n<itemref idref=\"nav\"/>\n";
     std::string toc;
+    std::string newest;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const std::string name = chapterName(i);
         const std::string id = std::string("c").append(std::to_string(i + 1));
         manifest += "<item id=\"" + id + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>\n";
         spine += "<itemref idref=\"" + id + "\"/>\n";
-        toc += "<li><a href=\"" + name + "\">" + xmlText(platform::gbk::toUtf8(chosen[i].parts.title)) + "</a></li>\n";
+        toc += "<li><a href=\"" + name + "\">" + bookTitleOf(chosen[i].parts.title) + "</a></li>\n";
+        newest = std::max(newest, isoDateOf(chosen[i].parts.date));
     }
     const std::string opf =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" unique-identifier=\"book-id\" xml:lang=\"zh\">\n"
-        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
-        "<dc:identifier id=\"book-id\">" + bookIdentifier(chapters) + "</dc:identifier>\n"
-        "<dc:title>" + bookTitle + "</dc:title>\n<dc:language>zh</dc:language>\n"
+        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" unique-identifier=\"book-id\" xml:lang=\"" +
+        std::string(BodyLanguage) + "\">\n<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+        "<dc:identifier id=\"book-id\">" + identifier + "</dc:identifier>\n"
+        "<dc:title xml:lang=\"" + BookLanguage + "\">" + book.title + "</dc:title>\n"
+        "<dc:language>" + BodyLanguage + "</dc:language>\n"
+        "<dc:creator>" + book.site + "</dc:creator>\n"
+        "<dc:publisher>" + book.site + "</dc:publisher>\n"
+        "<dc:source>" + book.source + "</dc:source>\n"
+        "<dc:description xml:lang=\"" + BookLanguage + "\">" + std::to_string(chosen.size()) +
+        " 篇文章，取自 " + book.source + "</dc:description>\n" +
+        (newest.empty() ? std::string() : "<dc:date>" + newest + "</dc:date>\n") +
+        "<meta name=\"cover\" content=\"cover-image\"/>\n"
         "<meta property=\"dcterms:modified\">" + platform::utcTimeText(std::chrono::duration_cast<std::chrono::seconds>(
                                                  std::chrono::system_clock::now().time_since_epoch())
                                                  .count()) + "</meta>\n</metadata>\n"
-        "<manifest>\n" + manifest + "</manifest>\n<spine>\n" + spine + "</spine>\n</package>\n";
+        "<manifest>\n" + manifest + "</manifest>\n<spine toc=\"ncx\">\n" + spine + "</spine>\n</package>\n";
+    const std::string cover = xhtmlPage(
+        book.title,
+        "<div class=\"cover\">\n<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+        "version=\"1.1\" viewBox=\"0 0 600 800\" width=\"100%\" height=\"100%\" preserveAspectRatio=\"xMidYMid meet\">"
+        "<image width=\"600\" height=\"800\" xlink:href=\"cover.svg\"/></svg>\n</div>\n",
+        BookLanguage);
     std::vector<platform::ZipEntry> entries{
         {"mimetype", "application/epub+zip", false},
         {"META-INF/container.xml",
@@ -130,9 +262,14 @@ std::vector<platform::ZipEntry> epubEntries(const std::vector<ChosenArticle>& ch
          "</rootfiles>\n</container>\n",
          true},
         {"OEBPS/content.opf", opf, true},
+        {"OEBPS/style.css", std::string(StyleSheet), true},
+        {"OEBPS/cover.svg", coverImage(book, chosen.size()), true},
+        {"OEBPS/cover.xhtml", cover, true},
+        {"OEBPS/toc.ncx", navigationFile(book, identifier, chosen), true},
         {"OEBPS/nav.xhtml",
-         xhtmlPage(bookTitle, "<nav epub:type=\"toc\" id=\"toc\">\n<h1>" + bookTitle + "</h1>\n<ol>\n" + toc +
-                                  "</ol>\n</nav>\n"),
+         xhtmlPage(book.title,
+                   "<nav epub:type=\"toc\" id=\"toc\">\n<h1>" + book.title + "</h1>\n<ol>\n" + toc + "</ol>\n</nav>\n",
+                   BookLanguage),
          true},
     };
     for (std::size_t i = 0; i < chapters.size(); ++i)
@@ -161,6 +298,21 @@ platform::Status replaceableFile(const platform::Path& path)
     return {};
 }
 
+BookFacts bookFacts(const SiteAccessor& site, const ExportRequest& request, int firstPage, int lastPage)
+{
+    BookFacts book;
+    book.title = "母豬養殖技術";
+    // A book of some pages says which; one of every saved page is the category's book.
+    if (request.from > 1 || request.to)
+        book.title += firstPage == lastPage ? " 第" + std::to_string(firstPage) + "頁"
+                                            : " 第" + std::to_string(firstPage) + "–" + std::to_string(lastPage) + "頁";
+    book.source = xmlText(platform::gbk::toUtf8(site.indexPageAddress));
+    const std::size_t host = book.source.find("://");
+    book.site = host == std::string::npos ? book.source
+                                          : book.source.substr(host + 3, book.source.find('/', host + 3) - host - 3);
+    return book;
+}
+
 } // namespace
 
 ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
@@ -172,10 +324,13 @@ ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
     const platform::FolderLookup stored(site.categoryFolder());
     std::vector<ChosenArticle> chosen;
     std::vector<Text> fileTexts;
+    int firstPage = 0, lastPage = 0;
     for (const auto& [page, entries] : listings) {
         if (page < request.from || (request.to && page > *request.to))
             continue;
         ++result.pages;
+        firstPage = firstPage == 0 ? page : firstPage;
+        lastPage = page;
         for (const CatalogEntry& entry : entries) {
             if (!taken.insert(entry.title).second)
                 continue;
@@ -203,7 +358,8 @@ ExportResult exportStore(const SiteAccessor& site, const ExportRequest& request)
         platform::removeStaleTemporaryFiles(folderOf(request.target));
         written = replaceableFile(request.target);
         if (written)
-            written = platform::writeZipFile(request.target, epubEntries(chosen));
+            written = platform::writeZipFile(request.target, epubEntries(bookFacts(site, request, firstPage, lastPage),
+                                                                          chosen));
     } else {
         written = platform::ensureDirectories(request.target);
         if (written)

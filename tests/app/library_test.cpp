@@ -138,7 +138,8 @@ TEST_F(Library, SearchOrdersByHitsThenDateAndGivesTheFields)
 TEST_F(Library, HostileTitlesNeitherBreakTheSearchNorTheBook)
 {
     const SiteAccessor site(sample.environment());
-    const Text hostile = std::string("<b>&amp;\x01\x1b[31m") + "\x80\xff" + gbk("豬");
+    // U+FFFF and U+FFFE, which XML does not allow, come through GB18030 four-byte codes.
+    const Text hostile = std::string("<b>&amp;\x01\x1b[31m") + "\x80\xff\x84\x31\xA4\x39\x84\x31\xA4\x38" + gbk("豬");
     const Text body = std::string("<script>alert(1)</script> & \x02 ") + gbk("豬豬母猪");
     ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(hostile),
                                          hostile + "\r\n2025-2-2\r\n" + gbk("作者未知") + "\r\n" + body + "\r\n"));
@@ -147,6 +148,13 @@ TEST_F(Library, HostileTitlesNeitherBreakTheSearchNorTheBook)
     const std::string item = "<li class=\"catlist_li\"><span class=\"r\">2025-2-2</span><a href=\"/x.html\" "
                              "target=\"_blank\" title=\"" + hostile + "\">t</a></li>";
     listing.insert(listing.find("<li class=\"catlist_li\">"), item);
+    // A title of nothing but control characters still names its chapter.
+    const Text blank = "\x01\x02\x1f";
+    ASSERT_TRUE(platform::writeWholeFile(site.articleFilePath(blank),
+                                         blank + "\r\n2025-2-3\r\n" + gbk("作者未知") + "\r\n" + gbk("空題") + "\r\n"));
+    listing.insert(listing.find("<li class=\"catlist_li\">"),
+                   "<li class=\"catlist_li\"><span class=\"r\">2025-2-3</span><a href=\"/y.html\" target=\"_blank\" "
+                   "title=\"" + blank + "\">t</a></li>");
     ASSERT_TRUE(platform::writeWholeFile(site.listingFilePath(1), listing));
     // A date line with a bare line feed in it stays the article's date.
     const Text odd = gbk("日期怪異");
@@ -160,6 +168,8 @@ TEST_F(Library, HostileTitlesNeitherBreakTheSearchNorTheBook)
     testing_support::ScratchFolder out;
     const std::string book = out.path() + "/hostile.epub";
     EXPECT_EQ(run(offline, {"export"}, false, book).code, 0);
+    EXPECT_NE(shell("unzip -p '" + book + "' OEBPS/chapter-0001.xhtml").second.find("<title>（無題）</title>"),
+              std::string::npos);
     const auto [checked, report] = shell("java -jar /usr/share/java/epubcheck.jar '" + book + "' 2>&1");
     if (report.find("Messages:") == std::string::npos)
         GTEST_SKIP() << "epubcheck is not installed (scripts/test installs it)";
@@ -178,7 +188,17 @@ TEST_F(Library, TheBookHoldsEveryStoredArticleInListingOrderAndPassesEpubcheck)
     // The first entry is the mimetype, stored uncompressed.
     EXPECT_TRUE(entries.starts_with("mimetype\n"));
     EXPECT_NE(shell("unzip -v '" + book + "' mimetype").second.find("Stored"), std::string::npos);
-    // Chapter n is the n-th article in listing order, its paragraphs the article's body lines in UTF-8.
+    // It says what it is: the Traditional name, Simplified bodies, where the articles come from, and a table of
+    // contents for older readers too.
+    const std::string package = shell("unzip -p '" + book + "' OEBPS/content.opf").second;
+    for (const std::string& part :
+         std::vector<std::string>{"<dc:title xml:lang=\"zh-Hant\">母豬養殖技術</dc:title>", "<dc:language>zh-Hans</dc:language>",
+          "<dc:source>" + offline.siteAddress + "/303/index.html</dc:source>", "properties=\"cover-image\"",
+          "<spine toc=\"ncx\">"})
+        EXPECT_NE(package.find(part), std::string::npos) << part << "\n" << package;
+    EXPECT_NE(entries.find("OEBPS/toc.ncx\n"), std::string::npos);
+    // Chapter n is the n-th article in listing order, its paragraphs the article's body lines in UTF-8, indented
+    // by the style sheet instead of their leading spaces.
     const auto first = sample.site.articlesOfPage(1)[0];
     const std::string chapter = shell("unzip -p '" + book + "' OEBPS/chapter-0001.xhtml").second;
     EXPECT_NE(chapter.find("<h1>" + utf8(first.title) + "</h1>"), std::string::npos);
@@ -189,7 +209,9 @@ TEST_F(Library, TheBookHoldsEveryStoredArticleInListingOrderAndPassesEpubcheck)
     for (std::size_t start = 0; start < body.size();) {
         std::size_t end = body.find("\r\n", start);
         end = end == std::string::npos ? body.size() : end;
-        const std::string line = body.substr(start, end - start);
+        std::string line = body.substr(start, end - start);
+        while (line.starts_with("\u3000"))
+            line.erase(0, 3);
         if (!line.empty()) {
             EXPECT_NE(chapter.find("<p>" + line + "</p>"), std::string::npos) << line;
         }
@@ -214,6 +236,8 @@ TEST_F(Library, APartialStoreGivesAPartialBookAndTextCopiesMatchIconv)
     EXPECT_NE(output.err.find("varnholt: not stored, left out: " + utf8(articles[4].title) + " (page 2)\n"),
               std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(book));
+    EXPECT_NE(shell("unzip -p '" + book + "' OEBPS/content.opf").second.find(">母豬養殖技術 第2–3頁</dc:title>"),
+              std::string::npos);
     // Nothing but the book is left in its folder.
     EXPECT_EQ(out.files(), std::vector<std::string>{"partial.epub"});
 
