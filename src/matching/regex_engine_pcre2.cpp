@@ -13,6 +13,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace matching {
 
@@ -105,11 +106,43 @@ struct ByteMatchState {
     ByteMatchState() { pcre2_jit_stack_assign_8(context.get(), nullptr, stack.get()); }
 };
 
+// The idle states, kept for the process's life: a thread may still match while the process ends.
+struct MatchStatePool {
+    std::mutex lock;
+    std::vector<std::unique_ptr<ByteMatchState>> idle;
+};
+MatchStatePool& matchStatePool()
+{
+    static auto* pool = new MatchStatePool();
+    return *pool;
+}
+
+ByteMatchState* takeMatchState()
+{
+    MatchStatePool& pool = matchStatePool();
+    const std::lock_guard lock(pool.lock);
+    if (pool.idle.empty())
+        return new ByteMatchState();
+    ByteMatchState* state = pool.idle.back().release();
+    pool.idle.pop_back();
+    return state;
+}
+
+void giveBackMatchState(ByteMatchState* state)
+{
+    MatchStatePool& pool = matchStatePool();
+    const std::lock_guard lock(pool.lock);
+    pool.idle.emplace_back(state);
+}
+
 // One match from `start`, with JIT where it can and the interpreter where JIT cannot.
 void matchBytes(const CompiledCode& compiled, std::string_view subject, std::size_t start, std::uint32_t options,
                 SearchResult& result)
 {
-    thread_local ByteMatchState state;
+    // A state per match in progress, taken from a pool: not a thread_local one, whose destructor the MinGW runtime
+    // may run after it freed the thread's storage (a crash at every worker's end on Windows).
+    const std::unique_ptr<ByteMatchState, void (*)(ByteMatchState*)> held(takeMatchState(), giveBackMatchState);
+    ByteMatchState& state = *held;
     const auto needed = static_cast<std::uint32_t>(compiled.groupCount + 1);
     if (state.capacity < needed) {
         state.data.reset(pcre2_match_data_create_8(needed, nullptr));

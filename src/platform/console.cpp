@@ -8,6 +8,7 @@
 #include <string_view>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -71,7 +72,24 @@ int interruptedExitCode()
     return 130;
 }
 
-void ensureStandardStreams() {}
+void ensureStandardStreams()
+{
+    // A window program has no console: run from one, its commands write there; output sent to a file or a pipe
+    // stays where it goes. Bytes go out as they are (UTF-8, LF), as on Linux.
+    const auto usable = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+    };
+    if ((!usable(STD_OUTPUT_HANDLE) || !usable(STD_ERROR_HANDLE)) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        if (!usable(STD_OUTPUT_HANDLE))
+            (void)std::freopen("CONOUT$", "w", stdout);
+        if (!usable(STD_ERROR_HANDLE))
+            (void)std::freopen("CONOUT$", "w", stderr);
+    }
+    SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
 #else
 namespace {
 void onSignal(int number)

@@ -199,6 +199,13 @@ std::string seconds(std::chrono::milliseconds value)
 }
 
 // The cause of a failed transfer, in the words the commands print.
+// The system's error for a refused connection, as curl reports it.
+#ifdef _WIN32
+constexpr long ConnectionRefused = 10061; // WSAECONNREFUSED
+#else
+constexpr long ConnectionRefused = ECONNREFUSED;
+#endif
+
 std::string describe(CURLcode code, CURL* curl, const DownloadLimits& limits, const char* detail)
 {
     switch (code) {
@@ -207,7 +214,7 @@ std::string describe(CURLcode code, CURL* curl, const DownloadLimits& limits, co
     case CURLE_COULDNT_CONNECT: {
         long error = 0;
         curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &error);
-        return error == ECONNREFUSED ? "connection refused" : "could not connect";
+        return error == ConnectionRefused ? "connection refused" : "could not connect";
     }
     case CURLE_OPERATION_TIMEDOUT: {
         // Until the request could be sent (a reused connection gets there at once), the time-out was the connect's.

@@ -3,11 +3,15 @@
 
 #include "platform/text.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace platform {
 
@@ -66,6 +70,29 @@ private:
     void start();
     struct Impl;
     std::unique_ptr<Impl> impl;
+};
+
+/// Answers every connection on 127.0.0.1 with the same raw bytes, then closes it: for answers no HTTP library would
+/// send, such as two different Content-Length headers. With no answer, it is a site that never answers (a broken
+/// route, a filtered address): every connection is accepted and held, unanswered, until the server ends.
+class RawServer {
+public:
+    explicit RawServer(std::string answer);
+    ~RawServer();
+    RawServer(const RawServer&) = delete;
+    RawServer& operator=(const RawServer&) = delete;
+    std::string address() const;
+    /// The connections accepted so far.
+    int connections() const { return accepted.load(); }
+
+private:
+    std::string answer;
+    std::atomic<int> accepted{0};
+    std::vector<std::intptr_t> held; // the unanswered connections
+    std::intptr_t listener = -1;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    std::thread thread;
 };
 
 } // namespace platform

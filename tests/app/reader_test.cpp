@@ -284,7 +284,7 @@ TEST(ReaderRace, ALaterArticleChoiceWinsOverASlowerEarlierOne)
     const auto articles = sample.site.articlesOfPage(1);
     loadChosenPage(reader, 1);
     const SiteAccessor site(sample.environment());
-    std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[4].title)));
+    platform::removeRegularFile(site.articleFilePath(articles[4].title));
     answerLate(sample, articles[4].path, std::chrono::milliseconds(400));
 
     window.userSelects(Control::ArticleList, 4);
@@ -341,8 +341,8 @@ TEST_F(ReaderWindow, ASiteThatNeverAnswersStillListsTheStoreAndSaysWhatIsMissing
     const auto articles = sample.site.articlesOfPage(2);
     const SiteAccessor site(sample.environment());
     for (const std::size_t i : {0, 1})
-        std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[i].title)));
-    std::filesystem::remove(std::filesystem::path(site.listingFilePath(1)));
+        platform::removeRegularFile(site.articleFilePath(articles[i].title));
+    platform::removeRegularFile(site.listingFilePath(1));
 
     testing_support::RawServer silent("");
     SiteEnvironment environment = sample.environment();

@@ -94,7 +94,7 @@ TEST_F(StoreFirst, AMisbehavingSiteIsAnsweredFromTheStoreAndChangesNothing)
     EXPECT_EQ(storeFiles(), stored);
 
     // Without a saved page 1 there are no counts, but the pages that are saved are named.
-    std::filesystem::remove(std::filesystem::path(SiteAccessor(sample.environment()).listingFilePath(1)));
+    platform::removeRegularFile(SiteAccessor(sample.environment()).listingFilePath(1));
     const Output counts = run(siteAt("http://127.0.0.1:1"), {"counts"});
     EXPECT_EQ(counts.code, 3);
     EXPECT_NE(counts.err.find("saved listing pages: 2-3\n"), std::string::npos) << counts.err;
@@ -116,7 +116,7 @@ TEST_F(StoreFirst, UpdateReadsListingPagesUntilOneIsAllStored)
     const auto second = sample.site.articlesOfPage(2);
     const SiteAccessor site(sample.environment());
     for (const auto& article : {first[0], first[1], first[2], second[4]})
-        std::filesystem::remove(std::filesystem::path(site.articleFilePath(article.title)));
+        platform::removeRegularFile(site.articleFilePath(article.title));
     sample.server.resetCounts();
     update = run({"update"});
     EXPECT_EQ(update.code, 0) << update.err;

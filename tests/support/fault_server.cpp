@@ -1,13 +1,6 @@
 // The fault routes.
 #include "support/fault_server.h"
 
-#ifndef _WIN32
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <chrono>
@@ -47,63 +40,5 @@ void FaultServer::addRoutes()
     setStreamedRoute("/fault/silent", {std::chrono::minutes(10), 0, {}});
     setHugeBodyBytes(hugeBytes);
 }
-
-#ifndef _WIN32
-RawServer::RawServer(std::string bytes) : answer(std::move(bytes))
-{
-    listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof local;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(listener, 16) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length) != 0)
-        return;
-    port = ntohs(local.sin_port);
-    thread = std::thread([this] {
-        while (!stopping) {
-            const int connection = ::accept(listener, nullptr, nullptr);
-            if (connection < 0 || stopping) {
-                if (connection >= 0)
-                    ::close(connection);
-                continue;
-            }
-            ++accepted;
-            if (answer.empty()) {
-                held.push_back(connection);
-                continue;
-            }
-            char request[4096];
-            [[maybe_unused]] const ssize_t read = ::recv(connection, request, sizeof request, 0);
-            [[maybe_unused]] const ssize_t sent = ::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
-            ::close(connection);
-        }
-    });
-}
-
-RawServer::~RawServer()
-{
-    stopping = true;
-    ::shutdown(listener, SHUT_RDWR);
-    // A connection of our own wakes the accept up.
-    const int wake = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    local.sin_port = htons(static_cast<std::uint16_t>(port));
-    ::connect(wake, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    ::close(wake);
-    if (thread.joinable())
-        thread.join();
-    for (const int connection : held)
-        ::close(connection);
-    ::close(listener);
-}
-
-std::string RawServer::address() const
-{
-    return "http://127.0.0.1:" + std::to_string(port);
-}
-#endif
 
 } // namespace testing_support

@@ -6,8 +6,6 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace testing_support {
 
@@ -25,27 +23,6 @@ private:
     std::atomic<std::size_t> hugeBytes{33u * 1024 * 1024};
 };
 
-/// Answers every connection on 127.0.0.1 with the same raw bytes, then closes it: for answers no HTTP library would
-/// send, such as two different Content-Length headers. With no answer, it is a site that never answers (a broken
-/// route, a filtered address): every connection is accepted and held, unanswered, until the server ends.
-class RawServer {
-public:
-    explicit RawServer(std::string answer);
-    ~RawServer();
-    RawServer(const RawServer&) = delete;
-    RawServer& operator=(const RawServer&) = delete;
-    std::string address() const;
-    /// The connections accepted so far.
-    int connections() const { return accepted.load(); }
-
-private:
-    std::string answer;
-    std::atomic<int> accepted{0};
-    std::vector<int> held; // the unanswered connections
-    int listener = -1;
-    int port = 0;
-    std::atomic<bool> stopping{false};
-    std::thread thread;
-};
+using platform::RawServer;
 
 } // namespace testing_support
