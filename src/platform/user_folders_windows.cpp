@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 namespace platform {
 namespace {
 
@@ -29,8 +31,27 @@ Path configFilePath()
     return joinPath(joinPath(knownFolder(L"APPDATA"), "varnholt"), "varnholt.conf");
 }
 
-bool isInstalledProgramFolder(const Path&)
+// The installer leaves its uninstaller beside the program, and installs under Program Files: such a folder is the
+// system's, and the store goes to the user's local application data. A copy elsewhere is portable, and keeps its
+// store beside itself.
+bool isInstalledProgramFolder(const Path& folder)
 {
+    if (exists(joinPath(folder, "uninstall.exe")))
+        return true;
+    for (const wchar_t* variable : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+        wchar_t buffer[32768];
+        const DWORD length = GetEnvironmentVariableW(variable, buffer, static_cast<DWORD>(std::size(buffer)));
+        if (length == 0 || length >= std::size(buffer))
+            continue;
+        const Path programs = detail::fromNative(std::filesystem::path(std::wstring(buffer, length)));
+        const auto lower = [](std::string text) {
+            for (char& c : text)
+                c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            return text;
+        };
+        if (lower(folder + "/").starts_with(lower(programs + "/")))
+            return true;
+    }
     return false;
 }
 

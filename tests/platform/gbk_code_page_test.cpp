@@ -1,0 +1,44 @@
+// The Windows program reads GBK through the system's code pages: on every one- and two-byte code, and on four-byte
+// codes beyond U+FFFF, it must read what the Linux program reads through iconv (the reference the build wrote).
+#include "platform/file_system.h"
+#include "platform/gbk_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string fromHex(std::string_view hex)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+    return bytes;
+}
+
+} // namespace
+
+TEST(GbkCodePage, ReadsEveryCodeAsIconvDoes)
+{
+    const auto reference = platform::readWholeFile(VARNHOLT_GBK_REFERENCE);
+    ASSERT_TRUE(reference) << VARNHOLT_GBK_REFERENCE;
+    std::string_view rest = *reference;
+    int codes = 0;
+    std::string differing;
+    int differences = 0;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        const std::size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string_view::npos) << line;
+        const std::string code = fromHex(line.substr(0, tab));
+        const std::string shown = platform::gbk::toUtf8(code);
+        ++codes;
+        if (shown != fromHex(line.substr(tab + 1)) && ++differences <= 20)
+            differing += std::string(line) + " read as " + shown + "\n";
+    }
+    EXPECT_GT(codes, 30000);
+    EXPECT_EQ(differences, 0) << differing;
+}

@@ -1,0 +1,39 @@
+// Writes the Linux program's reading (iconv's GB18030) of every one- and two-byte GBK code and of a sample of
+// four-byte codes beyond U+FFFF, for checking the Windows program's code-page conversion against it: a line per
+// code, its bytes and the UTF-8 bytes, in hex.
+//   gbk_reference OUTPUT
+#include "platform/gbk_codec.h"
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gbk_reference OUTPUT\n");
+        return 2;
+    }
+    std::FILE* out = std::fopen(argv[1], "wb");
+    if (!out)
+        return 1;
+    const auto write = [&](const std::string& code) {
+        for (const char c : code)
+            std::fprintf(out, "%02X", static_cast<unsigned char>(c));
+        std::fputc('\t', out);
+        for (const char c : platform::gbk::toUtf8(code))
+            std::fprintf(out, "%02X", static_cast<unsigned char>(c));
+        std::fputc('\n', out);
+    };
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        write(std::string(1, static_cast<char>(lead)));
+        for (int trail = 0x30; trail <= 0xFF; ++trail)
+            write(std::string{static_cast<char>(lead), static_cast<char>(trail)});
+    }
+    // Four-byte codes from 90 30 81 30 on: U+10000 onwards, every 97th.
+    for (int index = 0; index < 0x100000; index += 97) {
+        const int lead = 0x90 + index / 12600, second = 0x30 + index / 1260 % 10, third = 0x81 + index / 10 % 126;
+        write(std::string{static_cast<char>(lead), static_cast<char>(second), static_cast<char>(third),
+                          static_cast<char>(0x30 + index % 10)});
+    }
+    return std::fclose(out) == 0 ? 0 : 1;
+}
