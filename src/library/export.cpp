@@ -7,6 +7,7 @@
 #include "platform/gbk_codec.h"
 #include "platform/time_text.h"
 #include "platform/zip_file.h"
+#include "site/listing.h"
 
 #include <chrono>
 #include <cstdint>
@@ -152,19 +153,6 @@ std::string bookIdentifier(const std::vector<std::string>& chapters)
     return uuid;
 }
 
-// A listing's date ("2024-3-5") as "2024-03-05"; empty when it is not a date of that form.
-std::string isoDateOf(const Text& date)
-{
-    int year = 0, month = 0, day = 0;
-    char rest = 0;
-    if (std::sscanf(date.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3 || year < 1000 || month < 1 ||
-        month > 12 || day < 1 || day > 31)
-        return {};
-    char iso[32];
-    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
-    return iso;
-}
-
 // What the book is made of and tells about itself.
 struct BookFacts {
     std::string title;   ///< the category's name, with the pages when not all of them
@@ -227,7 +215,7 @@ std::vector<platform::ZipEntry> epubEntries(const BookFacts& book, const std::ve
         manifest += "<item id=\"" + id + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>\n";
         spine += "<itemref idref=\"" + id + "\"/>\n";
         toc += "<li><a href=\"" + name + "\">" + bookTitleOf(chosen[i].parts.title) + "</a></li>\n";
-        newest = std::max(newest, isoDateOf(chosen[i].parts.date));
+        newest = std::max(newest, site::isoDate(chosen[i].parts.date));
     }
     const std::string opf =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 
 namespace site {
 namespace {
@@ -169,6 +170,18 @@ int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entrie
         return listingCode(found.error());
     entries = std::move(*found);
     return static_cast<int>(entries.size());
+}
+
+std::string isoDate(const Text& date)
+{
+    int year = 0, month = 0, day = 0;
+    char rest = 0;
+    if (std::sscanf(date.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3 || year < 1000 || month < 1 ||
+        month > 12 || day < 1 || day > 31)
+        return {};
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
+    return iso;
 }
 
 } // namespace site

@@ -47,4 +47,7 @@ platform::Result<std::vector<CatalogEntry>, ListingProblem> readListingEntries(c
 constexpr int ListingSearchFailed = -6;
 int extractListingEntries(const ByteSet& page, std::vector<CatalogEntry>& entries);
 
+/// A listing's date ("2024-3-5") as ISO 8601 ("2024-03-05"); empty when it is not a date of that form.
+std::string isoDate(const Text& date);
+
 } // namespace site

@@ -74,18 +74,6 @@ std::string shownAddress(const SiteAccessor& site, const Text& href)
     return printable(utf8(site::resolveAddress(href, site.indexPageAddress)), false);
 }
 
-std::string isoDate(const Text& date)
-{
-    int year = 0, month = 0, day = 0;
-    char rest = 0;
-    if (std::sscanf(date.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3 || year < 1000 || month < 1 ||
-        month > 12 || day < 1 || day > 31)
-        return {};
-    char iso[32];
-    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
-    return iso;
-}
-
 const char* sourceWord(ListingSource source)
 {
     return source == ListingSource::Stored ? "stored" : "network";

@@ -22,8 +22,6 @@ void printLine(const platform::Json& json, std::FILE* out);
 /// An entry's link as the address it was downloaded from, made safe for the terminal.
 std::string shownAddress(const SiteAccessor& site, const Text& href);
 const char* sourceWord(ListingSource source);
-/// A listing's date ("2024-3-5") as ISO 8601 ("2024-03-05"); empty when it is not a date of that form.
-std::string isoDate(const Text& date);
 
 /// What a failed command says with --json, beside its result or alone: "error", what the exit code means, and
 /// "exit", the code.

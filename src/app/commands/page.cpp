@@ -4,6 +4,7 @@
 
 #include "platform/threads.h"
 #include "site/address.h"
+#include "site/listing.h"
 
 #include <algorithm>
 
@@ -107,8 +108,8 @@ platform::Json jsonOf(const PageResult& result, std::FILE* err)
                         .set("href", utf8(entry.entry.href))
                         .set("state", stateWord(entry))
                         .set("address", utf8(site::resolveAddress(entry.entry.href, result.indexAddress)))
-                        .set("isoDate", isoDate(entry.entry.date).empty() ? platform::Json()
-                                                                          : platform::Json(isoDate(entry.entry.date))));
+                        .set("isoDate", site::isoDate(entry.entry.date).empty() ? platform::Json()
+                                                                          : platform::Json(site::isoDate(entry.entry.date))));
     return platform::Json::object()
         .set("page", result.page)
         .set("source", sourceWord(result.listing.origin.source))
