@@ -126,6 +126,15 @@ HACCEL accelerators()
     return table;
 }
 
+WNDPROC textBoxProcedure = nullptr;
+
+LRESULT CALLBACK textBoxMessages(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEWHEEL && (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL))
+        return SendMessageW(GetParent(box), message, wParam, lParam);
+    return CallWindowProcW(textBoxProcedure, box, message, wParam, lParam);
+}
+
 // What the window procedures pass their messages to.
 struct MessageTarget {
     virtual ~MessageTarget() = default;
@@ -373,8 +382,12 @@ struct Window::Impl : WindowModel, MessageTarget {
             SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(control.kind == ControlKind::TextBox ? textFont
                                                                                                              : font),
                          TRUE);
-            if (control.kind == ControlKind::TextBox)
+            if (control.kind == ControlKind::TextBox) {
                 SendMessageW(created, EM_SETLIMITTEXT, 0, 0);
+                // Ctrl+wheel over the text changes its size: the box passes it to the window.
+                textBoxProcedure = reinterpret_cast<WNDPROC>(
+                    SetWindowLongPtrW(created, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(textBoxMessages)));
+            }
             placed.emplace_back(created, control);
             if (control.role) {
                 roles[*control.role] = created;
