@@ -152,14 +152,19 @@ platform::Result<std::vector<CatalogEntry>, ListingProblem> readListingEntries(c
     std::vector<CatalogEntry> found;
     found.reserve(static_cast<std::size_t>(table.rows()));
     // A title is the first line of its article file and a line of every listing: a line break in it would split it.
+    // A title of nothing but line breaks is none, and its item no entry: it could be neither stored nor shown.
     static constexpr std::string_view LineBreaks[] = {"\r", "\n"};
     for (int row = 1; row <= table.rows(); ++row) {
         CatalogEntry entry;
         entry.title = matching::eraseInTurn(table.at(row, 4), LineBreaks);
+        if (entry.title.empty())
+            continue;
         entry.href = table.at(row, 3);
         entry.date = table.at(row, 2);
         found.push_back(std::move(entry));
     }
+    if (found.empty())
+        return ListingProblem::NoEntries;
     return found;
 }
 

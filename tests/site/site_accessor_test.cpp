@@ -141,7 +141,9 @@ TEST(SiteAccessorLoadCatalog, ALineBreakInATitleAttributeIsRemoved)
     platform::LocalServer server;
     ScratchFolder store;
     const SiteAccessor site(environmentServing(server, store));
-    server.setPage("/303/2.html", listingPage(item("2024-1-1", "/a.html", "母猪\r\n产后\n护理")));
+    // A title of line breaks alone is none: that item is no entry (it could be neither stored nor shown).
+    server.setPage("/303/2.html", listingPage(item("2024-1-1", "/a.html", "母猪\r\n产后\n护理") +
+                                              item("2024-1-2", "/b.html", "\r\n")));
     Catalog catalog;
     ASSERT_EQ(site.loadCatalog(2, catalog), 1);
     EXPECT_EQ(catalog.entryCopy(1).title, gbk("母猪产后护理"));
