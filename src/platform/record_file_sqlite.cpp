@@ -182,32 +182,24 @@ bool isOurs(const Database& database)
 
 } // namespace
 
-LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64_t bytes)>& acceptSize,
-                          std::string_view prefix)
+namespace {
+
+// Reads the records from `prefix` up to the next prefix into `loaded`; says why the file cannot be trusted, if so.
+// The file is closed on return, so that it can be removed (Windows removes no file that is open).
+std::optional<std::string> readRecords(const Path& path, std::uint64_t size, std::string_view prefix,
+                                       LoadedRecords& loaded)
 {
-    LoadedRecords loaded;
-    switch (fileKind(path)) {
-    case FileKind::Missing: return loaded;
-    case FileKind::Other: loaded.state = LoadedRecords::State::NotAFile; return loaded;
-    case FileKind::Regular: break;
-    }
-    std::error_code error;
-    const std::uint64_t size = std::filesystem::file_size(detail::nativePath(path), error);
-    if (error)
-        return loaded;
-    if (acceptSize && !acceptSize(size))
-        return discarded(path, "larger than what it keeps");
     // Read-write: a journal left by a writer that crashed is rolled back on opening.
     Database database(path, SQLITE_OPEN_READWRITE);
     if (!database)
-        return discarded(path, database.error());
+        return database.error();
     if (!isOurs(database))
-        return discarded(path, "not a record file of this program");
+        return "not a record file of this program";
     // The keys from `prefix` up to the next prefix, found through the keys' index.
     Statement rows(database, "SELECT key, identity, size, modified, changed, content, checksum FROM records "
                              "WHERE key >= ?1 AND (?2 IS NULL OR key < ?2)");
     if (!rows)
-        return discarded(path, database.error());
+        return database.error();
     const std::optional<std::string> end = prefixEnd(prefix);
     sqlite3_bind_blob64(rows.get(), 1, blobData(prefix), prefix.size(), SQLITE_STATIC);
     if (end)
@@ -230,16 +222,38 @@ LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64
         const auto key = keep(record.key);
         const auto content = keep(record.content);
         if (!key || !content)
-            return discarded(path, "records larger than the file");
+            return "records larger than the file";
         loaded.records.push_back({*key, record.stamp, *content, record.checksum});
     }
     if (step != SQLITE_DONE)
-        return discarded(path, database.error());
+        return database.error();
     // A key twice: the file's index and its table disagree.
     std::unordered_set<std::string_view> keys;
     for (const StoredRecord& record : loaded.records)
         if (!keys.insert(record.key).second)
-            return discarded(path, "a key is held twice");
+            return "a key is held twice";
+    return std::nullopt;
+}
+
+} // namespace
+
+LoadedRecords loadRecords(const Path& path, const std::function<bool(std::uint64_t bytes)>& acceptSize,
+                          std::string_view prefix)
+{
+    LoadedRecords loaded;
+    switch (fileKind(path)) {
+    case FileKind::Missing: return loaded;
+    case FileKind::Other: loaded.state = LoadedRecords::State::NotAFile; return loaded;
+    case FileKind::Regular: break;
+    }
+    std::error_code error;
+    const std::uint64_t size = std::filesystem::file_size(detail::nativePath(path), error);
+    if (error)
+        return loaded;
+    if (acceptSize && !acceptSize(size))
+        return discarded(path, "larger than what it keeps");
+    if (std::optional<std::string> untrusted = readRecords(path, size, prefix, loaded))
+        return discarded(path, std::move(*untrusted));
     loaded.state = LoadedRecords::State::Loaded;
     return loaded;
 }
