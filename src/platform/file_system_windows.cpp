@@ -1,6 +1,5 @@
 // File-system tasks over std::filesystem and the Windows API: wide-character paths, atomic replacement by
-// MoveFileEx. Windows keeps no file numbers or change times where std::filesystem can see them: the write time stands
-// for both times of a stamp.
+// MoveFileEx, file stamps from the file system's own records.
 #include "platform/file_system.h"
 
 #include "platform/file_system_detail.h"
@@ -24,24 +23,41 @@ Failure lastError()
     return Failure{detail::describeError(std::error_code(static_cast<int>(GetLastError()), std::system_category()))};
 }
 
-// The stamp of the regular file (or, with `folder`, the folder) at `path`.
+// A time in 100-nanosecond steps since 1601, as Windows keeps them, in nanoseconds since 1970.
+std::int64_t unixNanoseconds(std::int64_t windowsTime)
+{
+    constexpr std::int64_t From1601To1970 = 116444736000000000LL;
+    return (windowsTime - From1601To1970) * 100;
+}
+
+// The stamp of the regular file (or, with `folder`, the folder) at `path`, from the file system itself: the file's
+// number, and its write and change times to the 100 ns (std::filesystem here gives whole seconds, within which a
+// change would go unseen). A link is not followed to a file.
 std::optional<FileStamp> stampAt(const Path& path, bool folder)
 {
-    std::error_code error;
-    const fs::path native = nativePath(path);
-    const fs::file_status status = folder ? fs::status(native, error) : fs::symlink_status(native, error);
-    if (error || status.type() != (folder ? fs::file_type::directory : fs::file_type::regular))
+    const DWORD flags = folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE handle = CreateFileW(nativePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, flags,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return std::nullopt;
-    const std::uintmax_t size = folder ? 0 : fs::file_size(native, error);
-    if (error)
+    BY_HANDLE_FILE_INFORMATION information;
+    FILE_BASIC_INFO times;
+    const bool known = GetFileInformationByHandle(handle, &information) &&
+        GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times);
+    CloseHandle(handle);
+    if (!known)
         return std::nullopt;
-    const auto written = fs::last_write_time(native, error);
-    if (error)
+    const bool isFolder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool isLink = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (isFolder != folder || (!folder && isLink))
         return std::nullopt;
-    const auto modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::file_clock::to_sys(written).time_since_epoch())
-                              .count();
-    return FileStamp{0, static_cast<std::uint64_t>(size), modified, modified};
+    FileStamp stamp;
+    stamp.identity = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+    stamp.size = folder ? 0 : static_cast<std::uint64_t>(information.nFileSizeHigh) << 32 | information.nFileSizeLow;
+    stamp.modified = unixNanoseconds(times.LastWriteTime.QuadPart);
+    stamp.changed = unixNanoseconds(times.ChangeTime.QuadPart);
+    return stamp;
 }
 
 } // namespace
