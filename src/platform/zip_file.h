@@ -20,4 +20,7 @@ struct ZipEntry {
 /// is in place, or why not.
 Status writeZipFile(const Path& path, const std::vector<ZipEntry>& entries);
 
+/// Every entry of the zip file at `path`, in the archive's order, with its bytes; the tests read books back with it.
+Result<std::vector<ZipEntry>> readZipFile(const Path& path);
+
 } // namespace platform
