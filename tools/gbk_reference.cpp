@@ -1,5 +1,5 @@
-// Writes the Linux program's reading (iconv's GB18030) of every one- and two-byte GBK code and of a sample of
-// four-byte codes beyond U+FFFF, for checking the Windows program's code-page conversion against it: a line per
+// Writes the Linux program's reading (iconv's GB18030) of every one- and two-byte GBK code, of every four-byte code
+// below U+10000 and of a sample of those beyond, for checking the Windows program's code-page conversion against it: a line per
 // code, its bytes and the UTF-8 bytes, in hex.
 //   gbk_reference OUTPUT
 #include "platform/gbk_codec.h"
@@ -28,6 +28,12 @@ int main(int argc, char** argv)
         write(std::string(1, static_cast<char>(lead)));
         for (int trail = 0x30; trail <= 0xFF; ++trail)
             write(std::string{static_cast<char>(lead), static_cast<char>(trail)});
+    }
+    // Every four-byte code below U+10000: 81 30 81 30 to 84 31 A4 39.
+    for (int index = 0; index < 39420; ++index) {
+        const int lead = 0x81 + index / 12600, second = 0x30 + index / 1260 % 10, third = 0x81 + index / 10 % 126;
+        write(std::string{static_cast<char>(lead), static_cast<char>(second), static_cast<char>(third),
+                          static_cast<char>(0x30 + index % 10)});
     }
     // Four-byte codes from 90 30 81 30 on: U+10000 onwards, every 97th.
     for (int index = 0; index < 0x100000; index += 97) {

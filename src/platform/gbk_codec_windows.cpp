@@ -1,6 +1,6 @@
 // GBK conversion through the Windows code page API: code page 54936 (GB18030) to read, 936 (GBK) to write. Where
-// the system lacks 54936 (Wine), two-byte codes are read through 936 and four-byte codes above U+FFFF, which
-// GB18030 maps by arithmetic, are computed.
+// the system lacks 54936 (Wine), two-byte codes are read through 936, four-byte codes below U+10000 through runs
+// taken from iconv's GB18030, and those above, which GB18030 maps by arithmetic, are computed.
 #include "platform/gbk_codec.h"
 
 #include <windows.h>
@@ -117,6 +117,26 @@ std::uint32_t linearIndex(std::string_view code)
     return (((byte(0) - 0x81) * 10 + (byte(1) - 0x30)) * 126 + (byte(2) - 0x81)) * 10 + (byte(3) - 0x30);
 }
 
+// Runs of four-byte codes below U+10000: from `first` (a linear index) on, the codes read as `character` onwards, up
+// to the next run; a character of 0 is a run of codes that are no character.
+struct FourByteRun {
+    std::uint32_t first;
+    std::uint32_t character;
+};
+constexpr FourByteRun FourByteRuns[] = {
+#include "platform/gb18030_ranges.inc"
+};
+constexpr std::uint32_t FourByteBmpCodes = 39420; // 81 30 81 30 to 84 31 A4 39
+
+// The character of the four-byte code at `index` below U+10000; 0 when it is none.
+std::uint32_t fourByteBmpCharacter(std::uint32_t index)
+{
+    const auto after = std::upper_bound(std::begin(FourByteRuns), std::end(FourByteRuns), index,
+                                        [](std::uint32_t value, const FourByteRun& run) { return value < run.first; });
+    const FourByteRun& run = *std::prev(after);
+    return run.character == 0 ? 0 : run.character + (index - run.first);
+}
+
 // One GB18030 sequence of `length` bytes as UTF-16 units; 0 when it is no character.
 int decodeSequence(const char* bytes, std::size_t length, wchar_t* units)
 {
@@ -128,6 +148,11 @@ int decodeSequence(const char* bytes, std::size_t length, wchar_t* units)
     // Four-byte codes from 90 30 81 30 on are U+10000 onwards, in order.
     constexpr std::uint32_t Supplementary = ((0x90 - 0x81) * 10 * 126 * 10);
     const std::uint32_t index = linearIndex(std::string_view(bytes, length));
+    if (index < FourByteBmpCodes) {
+        const std::uint32_t character = fourByteBmpCharacter(index);
+        units[0] = static_cast<wchar_t>(character);
+        return character == 0 ? 0 : 1;
+    }
     if (index < Supplementary || index - Supplementary > 0xFFFFF)
         return 0;
     const std::uint32_t code = 0x10000 + (index - Supplementary);
