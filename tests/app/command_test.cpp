@@ -10,6 +10,8 @@
 #include "platform/http_client.h"
 #include "support/fault_server.h"
 #include "command_capture.h"
+#include "platform/user_folders.h"
+#include "support/system.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -87,7 +89,7 @@ TEST_F(Command, PageStoresEveryArticleAndListsThem)
     // Stored ones are not downloaded again; one that fails is reported and sets exit code 4.
     sample.server.setStatus(articles[3].path, 404);
     const SiteAccessor site(sample.environment());
-    std::filesystem::remove(std::filesystem::path(site.articleFilePath(articles[3].title)));
+    platform::removeRegularFile(site.articleFilePath(articles[3].title));
     output = run({"page", "2"}, true);
     EXPECT_EQ(output.code, 4);
     EXPECT_EQ(sample.articleRequests(), 21);
@@ -211,7 +213,7 @@ TEST_F(Command, WithTheSiteGoneTheSavedListingsServeAndSaySo)
     SiteEnvironment gone = sample.environment();
     gone.siteAddress = "http://127.0.0.1:1";
     const SiteAccessor site(sample.environment());
-    std::filesystem::remove(std::filesystem::path(site.listingFilePath(3)));
+    platform::removeRegularFile(site.listingFilePath(3));
     const Output output = runAt(gone, {"page", "3"}, false, 0);
     EXPECT_EQ(output.code, 3);
     EXPECT_EQ(output.err, "varnholt: http://127.0.0.1:1/303/3.html: connection refused\n"
@@ -357,7 +359,7 @@ TEST_F(Command, EveryFailureKindNamesItsCauseAndItsExitCode)
     EXPECT_EQ(output.out.find("\tstored\n"), std::string::npos);
 
     // Listings without a saved copy: what arrived without entries, and what did not arrive.
-    std::filesystem::remove(std::filesystem::path(SiteAccessor(sample.environment()).listingFilePath(2)));
+    platform::removeRegularFile(SiteAccessor(sample.environment()).listingFilePath(2));
     sample.server.setPage("/303/2.html", testing_support::gbk("<html>維護中</html>"));
     output = run({"page", "2"}, false, 0);
     EXPECT_EQ(output.code, 3);
@@ -439,7 +441,7 @@ TEST_F(Command, StoreAndOutputThatCannotBeWritten)
     // Output that cannot be written is a failure, not a success.
     platform::CommandLine line;
     line.arguments = {"counts"};
-    std::FILE* full = std::fopen("/dev/full", "w");
+    std::FILE* full = testing_support::unwritableStream();
     ASSERT_NE(full, nullptr);
     std::FILE* err = std::tmpfile();
     EXPECT_EQ(runCommand(line, sample.environment(), full, err), 6);
@@ -543,20 +545,28 @@ TEST(SiteChoice, OptionEnvironmentConfigurationThenPlaceholder)
     EXPECT_EQ(site::siteAddressOf("http://127.0.0.1:8123/"), "http://127.0.0.1:8123");
     EXPECT_EQ(site::siteAddressOf("https://host?x=1#y"), "https://host");
 
+    // The settings folder is the one each system names: XDG_CONFIG_HOME here, APPDATA on Windows.
     testing_support::ScratchFolder home;
-    ::setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
-    ::unsetenv("VARNHOLT_SITE");
-    EXPECT_TRUE(isPlaceholderSite(chooseSiteAddress("")));
-    std::filesystem::create_directories(home.path() + "/varnholt");
-    ASSERT_TRUE(platform::writeWholeFile(home.path() + "/varnholt/varnholt.conf", "site=https://configured/303/\n"));
-    EXPECT_EQ(chooseSiteAddress(""), "https://configured");
-    ::setenv("VARNHOLT_SITE", " https://environment/303/index.html \n", 1);
-    EXPECT_EQ(chooseSiteAddress(""), "https://environment");
-    EXPECT_EQ(chooseSiteAddress("https://option/303/index.html"), "https://option");
-    ::unsetenv("VARNHOLT_SITE");
+    const testing_support::ScopedVariable xdg("XDG_CONFIG_HOME", home.path());
+    const testing_support::ScopedVariable appData("APPDATA", home.path());
+    const std::string file = home.path() + "/varnholt/varnholt.conf";
+    ASSERT_EQ(platform::configFilePath(), file);
+    {
+        const testing_support::ScopedVariable unset("VARNHOLT_SITE", std::nullopt);
+        EXPECT_TRUE(isPlaceholderSite(chooseSiteAddress("")));
+        std::filesystem::create_directories(std::filesystem::u8path(home.path() + "/varnholt"));
+        ASSERT_TRUE(platform::writeWholeFile(file, "site=https://configured/303/\n"));
+        EXPECT_EQ(chooseSiteAddress(""), "https://configured");
+    }
+    {
+        const testing_support::ScopedVariable set("VARNHOLT_SITE", " https://environment/303/index.html \n");
+        EXPECT_EQ(chooseSiteAddress(""), "https://environment");
+        EXPECT_EQ(chooseSiteAddress("https://option/303/index.html"), "https://option");
+    }
+    const testing_support::ScopedVariable unset("VARNHOLT_SITE", std::nullopt);
 
     // What the file says that is not understood is named with its line, and not used.
-    ASSERT_TRUE(platform::writeWholeFile(home.path() + "/varnholt/varnholt.conf",
+    ASSERT_TRUE(platform::writeWholeFile(file,
                                          "# mine\nsite=a, b\n\nsitee=https://x\noffline=yes\njust words\n"
                                          "offline=true\n"));
     std::FILE* err = std::tmpfile();
@@ -566,13 +576,11 @@ TEST(SiteChoice, OptionEnvironmentConfigurationThenPlaceholder)
     std::rewind(err);
     said.resize(std::fread(said.data(), 1, said.size(), err));
     std::fclose(err);
-    const std::string file = home.path() + "/varnholt/varnholt.conf";
     EXPECT_EQ(said, "varnholt: " + file + ":2: site takes one http:// or https:// address, not \"a, b\"; the line is "
                     "not used\nvarnholt: " + file + ":4: unknown key \"sitee\" (the keys are site and offline); the "
                     "line is not used\nvarnholt: " + file + ":5: offline takes true or false, not \"yes\"; the line "
                     "is not used\nvarnholt: " + file + ":6: not a key=value line; the line is not used\n");
     EXPECT_TRUE(isPlaceholderSite(chooseSiteAddress("")));
-    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Command, ThePlaceholderSiteSaysHowToSetTheSite)
