@@ -211,12 +211,22 @@ Text fromUtf8(std::string_view utf8)
         const int count = at + length <= utf8.size()
             ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data() + at, static_cast<int>(length), units, 2)
             : 0;
+        const std::uint32_t character = count == 2 ? 0x10000 + ((static_cast<std::uint32_t>(units[0]) - 0xD800) << 10) +
+                                                         (static_cast<std::uint32_t>(units[1]) - 0xDC00)
+                                                   : count == 1 ? static_cast<std::uint32_t>(units[0]) : 0;
+        // Tag characters, which only mark the text around them, are left out, as iconv leaves them out.
+        if (character >= 0xE0000 && character <= 0xE007F) {
+            at += length;
+            continue;
+        }
         char bytes[8];
         BOOL usedDefault = FALSE;
-        // No best fit: a character GBK cannot hold is '?', never a look-alike.
-        const int written = count > 0 ? WideCharToMultiByte(Gbk, WC_NO_BEST_FIT_CHARS, units, count, bytes,
-                                                             sizeof bytes, "?", &usedDefault)
-                                      : 0;
+        // No best fit: a character GBK cannot hold is '?', never a look-alike. Nor are private-use characters
+        // written to the user-defined codes, which mean nothing agreed (iconv writes them as '?' too).
+        const bool privateUse = character >= 0xE000 && character <= 0xF8FF;
+        const int written = count > 0 && !privateUse ? WideCharToMultiByte(Gbk, WC_NO_BEST_FIT_CHARS, units, count,
+                                                                           bytes, sizeof bytes, "?", &usedDefault)
+                                                     : 0;
         if (written <= 0 || usedDefault)
             output += '?';
         else
