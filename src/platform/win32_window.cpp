@@ -27,6 +27,8 @@ constexpr int LargestTextPixels = 60;
 // No control that grows is made smaller than this by a small window.
 constexpr int SmallestSide = 120;
 constexpr int ItemHeight = 26;
+// The search dialog's list of hits; clear of IDOK and IDCANCEL, which its buttons and keys send.
+constexpr int SearchHitsId = 100;
 
 constexpr UINT ApplyMessage = WM_APP + 1;   // wParam: the control
 constexpr UINT CaptionMessage = WM_APP + 2;
@@ -523,7 +525,7 @@ struct Window::Impl : WindowModel, MessageTarget {
             searchStatus = child(searchDialog, L"STATIC", L"", 0, 10, 48, 460, 26);
             searchHits = child(searchDialog, L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY |
                                                               LBS_NOINTEGRALHEIGHT,
-                               10, 80, 460, 330, 2);
+                               10, 80, 460, 330, SearchHitsId);
         }
         ShowWindow(searchDialog, SW_SHOW);
         SetForegroundWindow(searchDialog);
@@ -593,7 +595,7 @@ struct Window::Impl : WindowModel, MessageTarget {
                 runSearch();
             else if (id == IDCANCEL)
                 ShowWindow(dialog, SW_HIDE);
-            else if (id == 2 && (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
+            else if (id == SearchHitsId && (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
                 const auto row = static_cast<std::size_t>(SendMessageW(searchHits, LB_GETCURSEL, 0, 0));
                 if (row < foundKeys.size() && services.openFound)
                     services.openFound(foundKeys[row]);
