@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -199,9 +200,28 @@ void loadChosenPage(Reader& reader, int page, int article)
     const std::uint64_t choice = reader.state->pageChoice.load();
     const std::uint64_t articleBefore = reader.state->articleChoice.load();
     const auto current = [&] { return reader.state->pageChoice.load() == choice; };
+    // The article shown from the saved copy, and the choice that showed it.
+    std::optional<Text> shownTitle;
+    std::uint64_t shownChoice = 0;
     const auto showArticle = [&](const std::vector<CatalogEntry>& entries) {
-        if (article > 0 && article <= static_cast<int>(entries.size()) && current())
+        if (article > 0 && article <= static_cast<int>(entries.size()) && current()) {
+            shownTitle = entries[static_cast<std::size_t>(article) - 1].title;
             chooseEntry(reader, std::exchange(article, 0));
+            shownChoice = reader.state->articleChoice.load();
+        }
+    };
+    // A fresh listing that moved the shown article (new entries above it) keeps it chosen where it now stands.
+    const auto followShownArticle = [&](const std::vector<CatalogEntry>& entries) {
+        if (!shownTitle || reader.state->articleChoice.load() != shownChoice)
+            return;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].title == *shownTitle) {
+                reader.state->shownArticle = static_cast<int>(i) + 1;
+                reader.window.setSelectionIndex(Control::EntryList, static_cast<int>(i));
+                reader.window.setSelectionIndex(Control::ArticleList, static_cast<int>(i));
+                return;
+            }
+        reader.state->shownArticle = 0;
     };
     const SiteAccessor site(reader.environment);
     // The saved copy is listed at once, with its stored marks, while the site is asked for the fresh one.
@@ -219,8 +239,10 @@ void loadChosenPage(Reader& reader, int page, int article)
         if (fresh.problem || !current())
             return;
         // Fresh entries that differ from the copy shown replace it; those the copy lacked are new.
-        if (fresh.source == ListingSource::Network && (saved.problem || !sameEntries(fresh.entries, saved.entries)))
+        if (fresh.source == ListingSource::Network && (saved.problem || !sameEntries(fresh.entries, saved.entries))) {
             listEntries(reader, site, fresh.entries, saved.problem ? nullptr : &saved.entries);
+            followShownArticle(fresh.entries);
+        }
         showArticle(fresh.entries);
     }
     runPageWorker(reader, fresh.source == ListingSource::Stored, articleBefore);

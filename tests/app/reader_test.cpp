@@ -404,6 +404,24 @@ TEST_F(ReaderWindow, TheNextStartShowsTheLastPageAndArticleFromTheStore)
     EXPECT_EQ(window2.selectionIndex(Control::EntryList), 3);
     EXPECT_TRUE(window2.text().starts_with(sample.site.articlesOfPage(2)[3].title + "\r\n"));
 
+    // The site answers with a new entry above it: the article stays chosen where it now stands, and is remembered so.
+    ByteSet listing = servedPage(sample, "/303/2.html");
+    listing.insert(listing.find("<li class=\"catlist_li\">"),
+                   "<li class=\"catlist_li\"><span class=\"r\">2025-3-1</span><a href=\"/new.html\" "
+                   "target=\"_blank\" title=\"" + gbk("新文章") + "\">t</a></li>");
+    sample.server.setPage("/303/2.html", listing);
+    FakeWindow window3;
+    Catalog catalog3;
+    Reader moved{window3, catalog3, sample.environment(), [](std::function<void()> work) { work(); }};
+    moved.state->restoredPage = recalled.page;
+    moved.state->restoredArticle = recalled.article;
+    onWindowCreated(moved);
+    ASSERT_EQ(window3.itemCount(Control::ArticleList), 21);
+    EXPECT_EQ(window3.selectionIndex(Control::ArticleList), 4);
+    EXPECT_EQ(window3.selectionIndex(Control::EntryList), 4);
+    EXPECT_EQ(moved.state->shownArticle.load(), 5);
+    EXPECT_TRUE(window3.text().starts_with(sample.site.articlesOfPage(2)[3].title + "\r\n"));
+
     // A damaged memory is no memory.
     ASSERT_TRUE(platform::writeWholeFile(site.rootFolder() + "/.varnholt-window", "page=two\nleft=99999999\nx"));
     const WindowMemory damaged = recallWindow(site);
