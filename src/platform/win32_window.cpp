@@ -229,6 +229,10 @@ struct Window::Impl : WindowModel, MessageTarget {
     std::array<std::uint64_t, ControlCount> shownVersion{};
     // What each check-list box shows, for drawing its items.
     std::map<Control, std::vector<Item>> shownItems;
+    // The whole title of the list item under the pointer, for titles that end in an ellipsis.
+    HWND tooltip = nullptr;
+    std::wstring tipText;
+    int tipItem = -1;
     WindowDefinition definition;
     std::vector<std::pair<HWND, ControlDefinition>> placed;
     int smallestWidth = 0, smallestHeight = 0;
@@ -395,7 +399,75 @@ struct Window::Impl : WindowModel, MessageTarget {
                 roles[*control.role] = created;
                 controlOf[created] = *control.role;
             }
+            if (control.kind == ControlKind::CheckListBox)
+                addTooltip(created);
         }
+    }
+
+    void addTooltip(HWND list)
+    {
+        if (!tooltip) {
+            const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+            InitCommonControlsEx(&classes);
+            tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+            SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, 640);
+            // The lists' own font: the title reads in the tip as in the list.
+            SendMessageW(tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window;
+        tool.uId = reinterpret_cast<UINT_PTR>(list);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        SetWindowSubclass(list, listMessages, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+
+    // The item of `list` under the pointer; -1 where there is none.
+    static int itemUnderPointer(HWND list)
+    {
+        POINT pointer{};
+        GetCursorPos(&pointer);
+        ScreenToClient(list, &pointer);
+        RECT inside{};
+        GetClientRect(list, &inside);
+        if (!PtInRect(&inside, pointer))
+            return -1;
+        const auto found = static_cast<DWORD>(
+            SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(pointer.x, pointer.y)));
+        return HIWORD(found) ? -1 : LOWORD(found);
+    }
+
+    // Moving onto another item takes the tip away; it comes back with that item's title.
+    static LRESULT CALLBACK listMessages(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR data)
+    {
+        if (message == WM_MOUSEMOVE) {
+            auto* self = reinterpret_cast<Impl*>(data);
+            if (const int item = itemUnderPointer(list); item != self->tipItem) {
+                self->tipItem = item;
+                SendMessageW(self->tooltip, TTM_POP, 0, 0);
+            }
+        }
+        return DefSubclassProc(list, message, wParam, lParam);
+    }
+
+    // The tip's text, asked for as it shows: the whole title of the item under the pointer, or none.
+    void tipAsked(NMTTDISPINFOW& asked)
+    {
+        tipText.clear();
+        const auto list = reinterpret_cast<HWND>(asked.hdr.idFrom);
+        if (const auto role = controlOf.find(list); role != controlOf.end()) {
+            const std::vector<Item>& items = shownItems[role->second];
+            const int item = itemUnderPointer(list);
+            tipItem = item;
+            if (item >= 0 && static_cast<std::size_t>(item) < items.size())
+                tipText = fromGbk(items[static_cast<std::size_t>(item)].text);
+        }
+        asked.lpszText = tipText.data();
     }
 
     // Every control at its defined place; those that grow take what the window is larger (or smaller) than defined.
@@ -658,6 +730,13 @@ struct Window::Impl : WindowModel, MessageTarget {
         case WM_COMMAND:
             command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
+        case WM_NOTIFY:
+            if (auto* header = reinterpret_cast<NMHDR*>(lParam); header->hwndFrom == tooltip &&
+                                                                  header->code == TTN_GETDISPINFOW) {
+                tipAsked(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+                return 0;
+            }
+            break;
         case WM_CTLCOLORSTATIC:
             // The read-only text box reads as a page, not as a disabled field.
             if (const auto box = roles.find(Control::TextBox);
