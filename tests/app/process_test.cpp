@@ -1,9 +1,9 @@
-// The program as a process: no display, and an archive stopped by Ctrl-C that resumes.
+// The program as a process: no display, and an archive stopped by Ctrl-C that resumes. It drives the program through
+// POSIX (signals, waits, a network namespace), so only the Linux build runs it.
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -417,4 +417,3 @@ TEST(Process, ClosedDuringTheStartUpDownloadOfASiteThatNeverAnswersEndsWithinTwo
         EXPECT_EQ(blackHole.requestCount("/303/index.html"), round + 1);
     }
 }
-#endif

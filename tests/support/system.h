@@ -37,6 +37,8 @@ std::FILE* unwritableStream();
 
 /// Makes a FIFO at `path`; false where the system has none.
 bool makeFifo(const std::string& path);
+/// Makes `path` a symbolic link to `target`; false where the system makes none (Windows asks for a privilege).
+bool linkTo(const std::string& target, const std::string& path);
 /// Makes `path` a symbolic link to a device that reads without end; false where the system has none.
 bool linkToEndlessDevice(const std::string& path);
 /// What a reader must neither wait on nor replace: a FIFO at `path`, or a folder where the system has no FIFOs.

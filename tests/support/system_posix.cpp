@@ -38,9 +38,14 @@ bool makeFifo(const std::string& path)
     return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
+bool linkTo(const std::string& target, const std::string& path)
+{
+    return ::symlink(target.c_str(), path.c_str()) == 0;
+}
+
 bool linkToEndlessDevice(const std::string& path)
 {
-    return ::symlink("/dev/zero", path.c_str()) == 0;
+    return linkTo("/dev/zero", path);
 }
 
 } // namespace testing_support

@@ -28,6 +28,11 @@ bool makeFifo(const std::string&)
     return false;
 }
 
+bool linkTo(const std::string&, const std::string&)
+{
+    return false;
+}
+
 bool linkToEndlessDevice(const std::string&)
 {
     return false;
