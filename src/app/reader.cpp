@@ -214,14 +214,8 @@ void loadChosenPage(Reader& reader, int page, int article)
     const auto followShownArticle = [&](const std::vector<CatalogEntry>& entries) {
         if (!shownTitle || reader.state->articleChoice.load() != shownChoice)
             return;
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            if (entries[i].title == *shownTitle) {
-                reader.state->shownArticle = static_cast<int>(i) + 1;
-                reader.window.setSelectionIndex(Control::EntryList, static_cast<int>(i));
-                reader.window.setSelectionIndex(Control::ArticleList, static_cast<int>(i));
-                return;
-            }
-        reader.state->shownArticle = 0;
+        if (!markShownArticle(reader, entries, *shownTitle))
+            reader.state->shownArticle = 0;
     };
     const SiteAccessor site(reader.environment);
     // The saved copy is listed at once, with its stored marks, while the site is asked for the fresh one.
@@ -281,6 +275,18 @@ void onArticleSelected(Reader& reader)
 void onEntrySelected(Reader& reader)
 {
     onEntryChosen(reader, Control::EntryList);
+}
+
+bool markShownArticle(Reader& reader, const std::vector<CatalogEntry>& entries, const Text& title)
+{
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].title == title) {
+            reader.window.setSelectionIndex(Control::ArticleList, static_cast<int>(i));
+            reader.window.setSelectionIndex(Control::EntryList, static_cast<int>(i));
+            reader.state->shownArticle = static_cast<int>(i) + 1;
+            return true;
+        }
+    return false;
 }
 
 void restoreReading(Reader& reader, int page, int article)

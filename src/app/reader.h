@@ -74,6 +74,9 @@ void runPageWorker(Reader& reader, bool offlineNotice = false,
 void onArticleSelected(Reader& reader);
 /// The entry-selection handler: starts an article worker for the chosen entry and selects it in the article list.
 void onEntrySelected(Reader& reader);
+/// Marks the article titled `title`, already in the text box, as the one shown: selected in both lists at its place
+/// among `entries`, and remembered as shown. False, changing nothing, when `entries` lacks it.
+bool markShownArticle(Reader& reader, const std::vector<CatalogEntry>& entries, const Text& title);
 /// Shows listing page `page` and entry `article` again, as the last run left them: selects the page (when the page
 /// list offers it) and loads it as a choice would, showing the entry as soon as the page is listed.
 void restoreReading(Reader& reader, int page, int article);

@@ -50,15 +50,7 @@ void openFound(Reader& reader, const std::string& fileName)
     // A choice of its own: a page worker or an article worker still running shows nothing over it.
     ++reader.state->articleChoice;
     reader.window.replaceText(*file);
-    const Text title = articles::parseArticleFile(*file).title;
-    const std::vector<CatalogEntry> listed = reader.catalog.entries();
-    for (std::size_t i = 0; i < listed.size(); ++i)
-        if (listed[i].title == title) {
-            reader.window.setSelectionIndex(Control::ArticleList, static_cast<int>(i));
-            reader.window.setSelectionIndex(Control::EntryList, static_cast<int>(i));
-            reader.state->shownArticle = static_cast<int>(i) + 1;
-            return;
-        }
+    markShownArticle(reader, reader.catalog.entries(), articles::parseArticleFile(*file).title);
 }
 
 std::string exportTo(const Reader& reader, const std::string& path, bool epub)

@@ -35,13 +35,19 @@ void appendUtf8(std::string& output, std::uint32_t code)
     }
 }
 
+// The character a UTF-16 surrogate pair stands for.
+std::uint32_t fromSurrogates(std::uint32_t high, std::uint32_t low)
+{
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+
 // UTF-16 units as UTF-8; a lone surrogate is U+FFFD.
 void appendWide(std::string& output, const wchar_t* units, int count)
 {
     for (int i = 0; i < count; ++i) {
         const auto unit = static_cast<std::uint32_t>(units[i]);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            appendUtf8(output, 0x10000 + ((unit - 0xD800) << 10) + (static_cast<std::uint32_t>(units[i + 1]) - 0xDC00));
+            appendUtf8(output, fromSurrogates(unit, static_cast<std::uint32_t>(units[i + 1])));
             ++i;
         } else if (unit >= 0xD800 && unit < 0xE000) {
             output += ReplacementCharacter;
@@ -211,9 +217,10 @@ Text fromUtf8(std::string_view utf8)
         const int count = at + length <= utf8.size()
             ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data() + at, static_cast<int>(length), units, 2)
             : 0;
-        const std::uint32_t character = count == 2 ? 0x10000 + ((static_cast<std::uint32_t>(units[0]) - 0xD800) << 10) +
-                                                         (static_cast<std::uint32_t>(units[1]) - 0xDC00)
-                                                   : count == 1 ? static_cast<std::uint32_t>(units[0]) : 0;
+        const std::uint32_t character =
+            count == 2   ? fromSurrogates(static_cast<std::uint32_t>(units[0]), static_cast<std::uint32_t>(units[1]))
+            : count == 1 ? static_cast<std::uint32_t>(units[0])
+                         : 0;
         // Tag characters, which only mark the text around them, are left out, as iconv leaves them out.
         if (character >= 0xE0000 && character <= 0xE007F) {
             at += length;
