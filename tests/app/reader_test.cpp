@@ -148,16 +148,23 @@ TEST_F(ReaderWindow, ChoosingAnEntryShowsItAndMovesTheOtherList)
     window.clearLog();
     const auto articles = sample.site.articlesOfPage(1);
 
+    // What the window was told, for a failure's message.
+    const auto told = [&] {
+        std::string lines;
+        for (const std::string& line : window.log())
+            lines += line.substr(0, 80) + "\n";
+        return lines;
+    };
     window.userSelects(Control::ArticleList, 4);
     onArticleSelected(reader);
-    ASSERT_EQ(window.log().size(), 2u);
+    ASSERT_EQ(window.log().size(), 2u) << told();
     EXPECT_TRUE(window.log()[0].starts_with("text " + utf8(articles[4].title) + "\r\n"));
     EXPECT_EQ(window.log()[1], "select entry 4");
 
     window.clearLog();
     window.userSelects(Control::EntryList, 2);
     onEntrySelected(reader);
-    ASSERT_EQ(window.log().size(), 2u);
+    ASSERT_EQ(window.log().size(), 2u) << told();
     EXPECT_TRUE(window.log()[0].starts_with("text " + utf8(articles[2].title) + "\r\n"));
     EXPECT_EQ(window.log()[1], "select article 2");
     // The counts, the listing and its page worker, and the two article workers.
